@@ -1,0 +1,46 @@
+#include "app/AppInfo.h"
+
+#include "app/Version.h"
+
+#include <QApplication>
+#include <QFont>
+
+namespace app {
+
+QString VersionTitle()
+{
+    return QStringLiteral("Sketrin Ver") + QString::number(VersionMajor) + QLatin1Char('.') +
+           QString::number(VersionMinor);
+}
+
+QString VersionText()
+{
+    return QStringLiteral("Version: ") + QString::number(VersionMajor) + QLatin1Char('.') +
+           QString::number(VersionMinor);
+}
+
+void installFonts()
+{
+    // fontconfig does not know the declared family; IPA P Gothic is its usual
+    // stand-in, with Noto Sans CJK when that is missing.
+    QFont::insertSubstitutions(UiFontFamily(), {QStringLiteral("IPAPGothic"),
+                                                QStringLiteral("IPAPゴシック"),
+                                                QStringLiteral("Noto Sans CJK JP")});
+    QFont font(UiFontFamily());
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
+} // namespace app
+
+namespace app {
+
+QIcon appIcon()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/resources/app16.xpm"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/resources/app32.xpm"), QSize(32, 32));
+    return icon;
+}
+
+} // namespace app

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+// The application title; message boxes without a title of their own show it.
+inline QString AppTitle() { return QStringLiteral("Sketrin"); }
+
+// "Sketrin Ver" + major + "." + minor.
+QString VersionTitle();
+// "Version: " + major + "." + minor.
+QString VersionText();
+
+// Maps the declared Japanese UI font onto the fonts installed here and makes it the
+// application's default.
+void installFonts();
+
+// The declared Japanese UI font family.
+inline QString UiFontFamily() { return QStringLiteral("ＭＳ Ｐゴシック"); }
+
+} // namespace app
+
+#include <QIcon>
+
+namespace app {
+// The program's icon, at 16 x 16 and 32 x 32.
+QIcon appIcon();
+} // namespace app

@@ -1,0 +1,189 @@
+#include "app/Main.h"
+
+#include "app/AppInfo.h"
+#include "forms/ColorWord.h"
+#include "forms/LineControl.h"
+#include "forms/PictureBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <cmath>
+
+namespace {
+constexpr int ClientWidth = 474;
+constexpr int ClientHeight = 292;
+} // namespace
+
+Main::Main(forms::Platform &platform, QWidget *parent)
+    : QMainWindow(parent), CDialog(platform), m_platform(platform)
+{
+    createControls();
+    createToolbar();
+    createMenus();
+    setWindowIcon(app::appIcon());
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    Form_Load();
+}
+
+Main::~Main() = default;
+
+void Main::createControls()
+{
+    Client = new forms::FormSurface(this);
+    setCentralWidget(Client);
+    Client->resize(ClientWidth, ClientHeight);
+
+    PicBox = new forms::PictureBox(Client);
+    PicBox->setObjectName(QStringLiteral("PicBox"));
+    PicBox->setBorderStyle(1);
+    PicBox->setGeometry(8, 52, 405, 225);
+
+    ColView = new forms::PictureBox(Client);
+    ColView->setObjectName(QStringLiteral("ColView"));
+    ColView->setBorderStyle(1);
+    ColView->setGeometry(412, 4, 13, 13);
+
+    PreLoad = new forms::PictureBox(Client);
+    PreLoad->setObjectName(QStringLiteral("PreLoad"));
+    PreLoad->setAutoSize(true);
+    PreLoad->setGeometry(424, 172, 33, 33);
+    PreLoad->setVisible(false);
+
+    EraserLoader[0] = QPixmap(QStringLiteral(":/resources/eraser_small.xpm"));
+    EraserLoader[1] = QPixmap(QStringLiteral(":/resources/eraser_large.xpm"));
+
+    connect(PicBox, &forms::PictureBox::MouseDown, this, &Main::PicBox_MouseDown);
+    connect(PicBox, &forms::PictureBox::MouseMove, this, &Main::PicBox_MouseMove);
+    connect(PicBox, &forms::PictureBox::MouseUp, this, &Main::PicBox_MouseUp);
+    connect(ColView, &forms::PictureBox::Click, this, &Main::ColView_Click);
+    connect(Client, &forms::FormSurface::Resized, this, &Main::Form_Resize);
+    connect(Client, &forms::FormSurface::MouseMove, this, &Main::Form_MouseMove);
+}
+
+namespace {
+
+QAction *addCommand(QMenu *menu, const QString &caption, const QKeySequence &shortcut = {})
+{
+    QAction *action = menu->addAction(caption);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
+
+QAction *addChoice(QMenu *menu, const QString &caption, bool ticked,
+                   const QKeySequence &shortcut = {})
+{
+    QAction *action = addCommand(menu, caption, shortcut);
+    action->setCheckable(true);
+    action->setChecked(ticked);
+    return action;
+}
+
+} // namespace
+
+void Main::createMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    // The File menu's caption has no access key: "(F)" is plain text.
+    MFile = bar->addMenu(QStringLiteral("ファイル(F)"));
+    CmdPicLoad = addCommand(MFile, QStringLiteral("画像読み込み(&L)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    MFile->addSeparator();
+    CmdExit = addCommand(MFile, QStringLiteral("終了(&X)"));
+
+    MDraw = bar->addMenu(QStringLiteral("描画(&D)"));
+    CmdPicClear = addCommand(MDraw, QStringLiteral("画面クリア(&D)"), QKeySequence(Qt::Key_Delete));
+    MCPicRemain = MDraw->addMenu(QStringLiteral("画面保持(&R)"));
+    CmdPicRemain[0] = addChoice(MCPicRemain, QStringLiteral("OFF(&F)"), true);
+    CmdPicRemain[1] = addChoice(MCPicRemain, QStringLiteral("ON(&N)"), false);
+    MCPicRemain->addSeparator();
+    CmdPicRemainExplain = addCommand(MCPicRemain, QStringLiteral("機能説明(&H)..."));
+    MDraw->addSeparator();
+    CmdPenColor = addCommand(MDraw, QStringLiteral("ペンの色(&C)..."), QKeySequence(Qt::CTRL | Qt::Key_C));
+    MCPenSetting = MDraw->addMenu(QStringLiteral("ペンの太さ/消しゴム(&P)"));
+    for (int i = 0; i < 9; ++i)
+        PenSize[i] = addChoice(MCPenSetting, QStringLiteral("太さ %1").arg(i + 1), i == 0,
+                               QKeySequence(Qt::Key_F1 + i));
+    MCPenSetting->addSeparator();
+    EraserSize[0] = addChoice(MCPenSetting, QStringLiteral("消しゴム 小"), false, QKeySequence(Qt::Key_F11));
+    EraserSize[1] = addChoice(MCPenSetting, QStringLiteral("消しゴム 大"), false, QKeySequence(Qt::Key_F12));
+
+    MTool = bar->addMenu(QStringLiteral("ツール(&T)"));
+    CmdToolBarVisible = addCommand(MTool, QStringLiteral("ツールバーの非表示(&T)"));
+    MTool->addSeparator();
+    MCToolPicRatio = MTool->addMenu(QStringLiteral("比率調整(&R)"));
+    const QString ratios[5] = {QStringLiteral("1/4倍(&W)"), QStringLiteral("1/2倍(&Q)"),
+                               QStringLiteral("等倍(&1)"), QStringLiteral("2倍(&2)"),
+                               QStringLiteral("4倍(&4)")};
+    for (int i = 0; i < 5; ++i)
+        CmdPicRatio[i] = addCommand(MCToolPicRatio, ratios[i]);
+    MCToolPicFilter = MTool->addMenu(QStringLiteral("フィルター(&F)"));
+    CmdPicFilter[0] = addCommand(MCToolPicFilter, QStringLiteral("モノクロ(&M)"));
+    CmdPicFilter[1] = addCommand(MCToolPicFilter, QStringLiteral("セピア(&S)"));
+
+    MHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    CmdHelpRef = addCommand(MHelp, QStringLiteral("ヘルプを開く(&H)..."));
+    MHelp->addSeparator();
+    CmdOpenHP = addCommand(MHelp, QStringLiteral("ホームページを開く(&W)..."));
+    CmdSoftwareVote = addCommand(MHelp, QStringLiteral("ソフトを評価 [ZELVO] (&V)..."));
+    MHelp->addSeparator();
+    CmdShowVersionInfo = addCommand(MHelp, QStringLiteral("バージョン情報(&A)..."));
+
+    connect(CmdPicLoad, &QAction::triggered, this, &Main::CmdPicLoad_Click);
+    connect(CmdExit, &QAction::triggered, this, &Main::CmdExit_Click);
+    connect(CmdPicClear, &QAction::triggered, this, &Main::CmdPicClear_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(CmdPicRemain[i], &QAction::triggered, this, [this, i] { CmdPicRemain_Click(i); });
+    connect(CmdPicRemainExplain, &QAction::triggered, this, &Main::CmdPicRemainExplain_Click);
+    connect(CmdPenColor, &QAction::triggered, this, &Main::CmdPenColor_Click);
+    for (int i = 0; i < 9; ++i)
+        connect(PenSize[i], &QAction::triggered, this, [this, i] { PenSize_Click(i); });
+    for (int i = 0; i < 2; ++i)
+        connect(EraserSize[i], &QAction::triggered, this, [this, i] { EraserSize_Click(i); });
+    connect(CmdToolBarVisible, &QAction::triggered, this, &Main::CmdToolBarVisible_Click);
+    for (int i = 0; i < 5; ++i)
+        connect(CmdPicRatio[i], &QAction::triggered, this, [this, i] { CmdPicRatio_Click(i); });
+    for (int i = 0; i < 2; ++i)
+        connect(CmdPicFilter[i], &QAction::triggered, this, [this, i] { CmdPicFilter_Click(i); });
+    connect(CmdHelpRef, &QAction::triggered, this, &Main::CmdHelpRef_Click);
+    connect(CmdOpenHP, &QAction::triggered, this, &Main::CmdOpenHP_Click);
+    connect(CmdSoftwareVote, &QAction::triggered, this, &Main::CmdSoftwareVote_Click);
+    connect(CmdShowVersionInfo, &QAction::triggered, this, &Main::CmdShowVersionInfo_Click);
+}
+
+void Main::Form_Load()
+{
+    setWindowTitle(app::VersionTitle());
+    PenColor = QString::number(forms::colorWord(0, 0, 0));
+    ColView->setBackColor(PenColor.toInt());
+    PicLoaded = false;
+    ToolBarShown = true;
+    // The toolbar's start-up selection: the pen with the remembered width (1), then
+    // width 1 itself, then the tooltips.
+    TBarB_Click(0);
+    TBarB_Click(3);
+    SetToolTips();
+}
+
+void Main::Form_Resize()
+{
+    const float W = float(Client->width());
+    const float H = float(Client->height());
+    // Absolute values: a client area smaller than the margins still gives a
+    // positive size, equal to the shortfall.
+    const int top = ToolBarShown ? 49 : 5;
+    const int width = int(std::fabs(W - 10));
+    const int height = int(std::fabs(H - (ToolBarShown ? 53 : 10)));
+    PicBox->move(5, top);
+    PicBox->resize(width, height);
+}
+
+void Main::CmdExit_Click()
+{
+    // Every window closes with the main one, and no further event runs.
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,358 @@
+#include "forms/PictureBox.h"
+
+#include "forms/ColorWord.h"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace forms {
+
+int buttonBits(Qt::MouseButtons buttons)
+{
+    int bits = 0;
+    if (buttons & Qt::LeftButton)
+        bits |= 1;
+    if (buttons & Qt::RightButton)
+        bits |= 2;
+    if (buttons & Qt::MiddleButton)
+        bits |= 4;
+    return bits;
+}
+
+int shiftBits(Qt::KeyboardModifiers modifiers)
+{
+    int bits = 0;
+    if (modifiers & Qt::ShiftModifier)
+        bits |= 1;
+    if (modifiers & Qt::ControlModifier)
+        bits |= 2;
+    if (modifiers & Qt::AltModifier)
+        bits |= 4;
+    return bits;
+}
+
+PictureBox::PictureBox(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+int PictureBox::ScaleWidth() const
+{
+    return std::max(0, width() - 2 * m_border);
+}
+
+int PictureBox::ScaleHeight() const
+{
+    return std::max(0, height() - 2 * m_border);
+}
+
+void PictureBox::setBorderStyle(int style)
+{
+    m_border = style ? 1 : 0;
+    m_screenStale = true;
+    update();
+}
+
+void PictureBox::setMousePointer(int kind)
+{
+    m_mousePointer = kind;
+    applyPointer();
+}
+
+void PictureBox::applyPointer()
+{
+    if (m_mousePointer == CustomPointer && !m_mouseIcon.isNull())
+        setCursor(QCursor(m_mouseIcon, m_mouseIcon.width() / 2, m_mouseIcon.height() / 2));
+    else
+        unsetCursor();
+}
+
+void PictureBox::setBackColor(std::int32_t colorWord)
+{
+    m_backColor = colorWord & 0xFFFFFF;
+    // A new background colour erases both layers down to colour and picture.
+    m_persistStale = true;
+    m_screenStale = true;
+    update();
+}
+
+void PictureBox::setPicture(const QImage &picture, QSize naturalSize)
+{
+    m_picture = picture;
+    if (m_autoSize) {
+        const QSize size = naturalSize.isValid() ? naturalSize : picture.size();
+        resize(size + QSize(2 * m_border, 2 * m_border));
+    }
+    m_persistStale = true;
+    m_screenStale = true;
+    update();
+}
+
+void PictureBox::Refresh()
+{
+    m_screenStale = true;
+    update();
+}
+
+void PictureBox::Cls()
+{
+    if (m_autoRedraw)
+        m_persistStale = true;
+    m_screenStale = true;
+    m_current = QPointF(0, 0);
+    update();
+}
+
+QImage &PictureBox::PersistentImage()
+{
+    ensureLayers();
+    return m_persist;
+}
+
+const QImage &PictureBox::ScreenImage()
+{
+    ensureLayers();
+    return m_screen;
+}
+
+void PictureBox::persistentChanged(const QRect &area)
+{
+    Q_UNUSED(area);
+    // The screen is rebuilt by the next Refresh, as for any persistent drawing that
+    // did not come through the drawing operations.
+}
+
+bool PictureBox::ensureLayers()
+{
+    const int w = ScaleWidth();
+    const int h = ScaleHeight();
+    if (m_persist.isNull() || m_persist.width() < w || m_persist.height() < h) {
+        // Grow only, so that a smaller window followed by a larger one loses nothing.
+        const int nw = std::max({w, m_persist.isNull() ? 0 : m_persist.width(), 1});
+        const int nh = std::max({h, m_persist.isNull() ? 0 : m_persist.height(), 1});
+        QImage grown(nw, nh, QImage::Format_RGB32);
+        QImage screen(nw, nh, QImage::Format_RGB32);
+        if (grown.isNull() || screen.isNull())
+            return false;
+        paintBase(grown);
+        if (!m_persist.isNull() && !m_persistStale) {
+            QPainter p(&grown);
+            p.drawImage(0, 0, m_persist);
+        }
+        m_persist = std::move(grown);
+        m_screen = std::move(screen);
+        m_screenStale = true;
+    }
+    if (m_persistStale) {
+        paintBase(m_persist);
+        m_persistStale = false;
+        m_screenStale = true;
+    }
+    if (m_screenStale) {
+        std::memcpy(m_screen.bits(), m_persist.constBits(), size_t(m_persist.sizeInBytes()));
+        m_screenStale = false;
+    }
+    return true;
+}
+
+void PictureBox::paintBase(QImage &image) const
+{
+    image.fill(toQColor(m_backColor));
+    if (!m_picture.isNull()) {
+        QPainter p(&image);
+        p.drawImage(0, 0, m_picture);
+    }
+}
+
+template <typename Draw>
+void PictureBox::drawOnLayers(const QRect &touched, Draw &&draw)
+{
+    if (!ensureLayers())
+        return;
+    const QRect area(0, 0, ScaleWidth(), ScaleHeight());
+    const QRect dirty = touched.intersected(area);
+    if (dirty.isEmpty())
+        return;
+    auto drawInto = [&](QImage &image) {
+        QPainter p(&image);
+        p.setClipRect(dirty);
+        draw(p);
+    };
+    if (m_autoRedraw)
+        drawInto(m_persist);
+    drawInto(m_screen);
+    update(dirty.translated(m_border, m_border));
+}
+
+QRect PictureBox::penBounds(QPointF a, QPointF b) const
+{
+    const int pad = m_drawWidth / 2 + 2;
+    const QRectF r = QRectF(a, b).normalized();
+    return QRect(int(std::floor(r.left())) - pad, int(std::floor(r.top())) - pad,
+                 int(std::ceil(r.width())) + 2 * pad + 1, int(std::ceil(r.height())) + 2 * pad + 1);
+}
+
+static QPen roundPen(std::int32_t color, int width)
+{
+    return QPen(toQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+void PictureBox::PSet(float x, float y, std::int32_t color)
+{
+    const QPointF at(x, y);
+    const int w = m_drawWidth;
+    drawOnLayers(penBounds(at, at), [&](QPainter &p) {
+        if (w <= 1) {
+            p.fillRect(QRectF(std::floor(x), std::floor(y), 1, 1), toQColor(color));
+        } else {
+            // A disc of diameter w centred on the pixel (x, y).
+            p.setPen(Qt::NoPen);
+            p.setBrush(toQColor(color));
+            p.drawEllipse(QPointF(std::floor(x) + 0.5, std::floor(y) + 0.5), w / 2.0, w / 2.0);
+        }
+    });
+    m_current = at;
+}
+
+void PictureBox::Line(float x2, float y2, std::int32_t color)
+{
+    Line(float(m_current.x()), float(m_current.y()), x2, y2, color);
+}
+
+void PictureBox::Line(float x1, float y1, float x2, float y2, std::int32_t color)
+{
+    const QPointF a(std::floor(x1), std::floor(y1));
+    const QPointF b(std::floor(x2), std::floor(y2));
+    const int w = m_drawWidth;
+    drawOnLayers(penBounds(a, b), [&](QPainter &p) {
+        if (w <= 1) {
+            p.setPen(roundPen(color, 1));
+            p.drawLine(a, b);
+        } else {
+            // Wide lines are stroked around pixel centres, so that they match the
+            // discs that PSet paints.
+            p.setPen(roundPen(color, w));
+            p.drawLine(a + QPointF(0.5, 0.5), b + QPointF(0.5, 0.5));
+        }
+    });
+    m_current = QPointF(x2, y2);
+}
+
+void PictureBox::StampSquare(float x, float y, int s, std::int32_t color)
+{
+    const QPointF centre(std::floor(x), std::floor(y));
+    const int w = m_drawWidth;
+    const QPointF tl = centre - QPointF(s, s);
+    const QPointF br = centre + QPointF(s, s);
+    drawOnLayers(penBounds(tl, br), [&](QPainter &p) {
+        if (w <= 1) {
+            p.fillRect(QRectF(tl, br + QPointF(1, 1)), toQColor(color));
+        } else {
+            // The union of 2s + 1 round-capped columns of width w: the square grown by
+            // w / 2 on every side, with rounded corners.
+            p.setPen(roundPen(color, w));
+            p.setBrush(toQColor(color));
+            p.drawRect(QRectF(tl + QPointF(0.5, 0.5), br + QPointF(0.5, 0.5)));
+        }
+    });
+    m_current = QPointF(x + s, y + s);
+}
+
+void PictureBox::PaintPicture(const QImage &picture, double x, double y, double width, double height)
+{
+    if (picture.isNull() || width <= 0 || height <= 0)
+        return;
+    const QRectF target(x, y, width, height);
+    const QRectF area(0, 0, ScaleWidth(), ScaleHeight());
+    const QRectF visible = target.intersected(area);
+    if (visible.isEmpty())
+        return;
+    // Scale only the part of the picture that lands inside the drawing area: a 4x
+    // drawing of a large photo must never build the whole enlarged picture.
+    const double sx = picture.width() / width;
+    const double sy = picture.height() / height;
+    QRectF source((visible.left() - x) * sx, (visible.top() - y) * sy, visible.width() * sx,
+                  visible.height() * sy);
+    const QRect needed = source.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(picture.rect());
+    const QImage part = picture.copy(needed);
+    source.translate(-needed.topLeft());
+    drawOnLayers(visible.toAlignedRect(), [&](QPainter &p) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(visible, part, source);
+    });
+}
+
+void PictureBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The window system repaints a resized box from its persistent image.
+    m_screenStale = true;
+}
+
+void PictureBox::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Shown again after being hidden or minimised: the screen comes back from the
+    // persistent image.
+    m_screenStale = true;
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    if (!ensureLayers()) {
+        p.fillRect(rect(), toQColor(m_backColor));
+        return;
+    }
+    p.drawImage(event->rect(), m_screen, event->rect().translated(-m_border, -m_border));
+    if (m_border) {
+        p.setPen(QColor(128, 128, 128));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+QPointF PictureBox::eventPos(const QPointF &widgetPos) const
+{
+    return widgetPos - QPointF(m_border, m_border);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent *event)
+{
+    m_buttonsDown |= buttonBits(event->button());
+    const QPointF pos = eventPos(event->position());
+    emit MouseDown(buttonBits(event->button()), shiftBits(event->modifiers()), float(pos.x()),
+                   float(pos.y()));
+    event->accept();
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPointF pos = eventPos(event->position());
+    emit MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()), float(pos.x()),
+                   float(pos.y()));
+    event->accept();
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    const int bit = buttonBits(event->button());
+    const bool wasDown = m_buttonsDown & bit;
+    m_buttonsDown &= ~bit;
+    const QPointF pos = eventPos(event->position());
+    emit MouseUp(bit, shiftBits(event->modifiers()), float(pos.x()), float(pos.y()));
+    event->accept();
+    // A click is a press and a release of the same button over the box.
+    if (wasDown && rect().contains(event->position().toPoint()))
+        emit Click();
+}
+
+} // namespace forms

@@ -1,0 +1,161 @@
+#include "forms/QtPlatform.h"
+
+#include "forms/ColorWord.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QPushButton>
+#include <QThread>
+
+namespace forms {
+
+QStringList nameFiltersFromBarList(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts.at(i);
+        QString patterns = parts.at(i + 1);
+        if (description.isEmpty() && patterns.isEmpty())
+            continue;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses; the description keeps its
+        // own text, and HideNameFilterDetails shows only that.
+        filters << description + QLatin1String(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+QString displayText(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
+QtPlatform::QtPlatform() = default;
+
+QtPlatform::~QtPlatform()
+{
+    delete m_network;
+}
+
+int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(title);
+    box.setText(displayText(prompt));
+    switch (style & 0x70) {
+    case vbCritical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case vbQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case vbExclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case vbInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
+    }
+    QPushButton *ok = box.addButton(QMessageBox::Ok);
+    QPushButton *cancel = nullptr;
+    if ((style & 0x7) == vbOKCancel) {
+        cancel = box.addButton(QMessageBox::Cancel);
+        box.setEscapeButton(cancel);
+    } else {
+        box.setEscapeButton(ok);
+    }
+    box.setDefaultButton((style & vbDefaultButton2) && cancel ? cancel : ok);
+    box.exec();
+    return box.clickedButton() == ok ? vbOK : vbCancel;
+}
+
+std::optional<std::int32_t> QtPlatform::showColorDialog(std::int32_t initial, int flags)
+{
+    Q_UNUSED(flags);
+    QColorDialog dialog(toQColor(initial), m_parent);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return fromQColor(dialog.selectedColor());
+}
+
+std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const QString &fileName,
+                                                  int flags)
+{
+    Q_UNUSED(flags);
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = nameFiltersFromBarList(filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.first());
+    }
+    if (!fileName.isEmpty()) {
+        const QFileInfo info(fileName);
+        dialog.setDirectory(info.absolutePath());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+bool QtPlatform::startProgram(const QString &program, const QStringList &arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+bool QtPlatform::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+void QtPlatform::httpGet(const QUrl &url)
+{
+    if (!m_network)
+        m_network = new QNetworkAccessManager;
+    QNetworkRequest request(url);
+    // The answer is never read: bound the request in time and drop the reply's
+    // data as it comes, so that a slow or endless answer costs nothing.
+    request.setTransferTimeout(10000);
+    request.setMaximumRedirectsAllowed(5);
+    QNetworkReply *reply = m_network->get(request);
+    reply->setReadBufferSize(1);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->skip(reply->bytesAvailable()); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}
+
+void QtPlatform::sleep(int milliseconds)
+{
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void QtPlatform::setScreenMousePointer(int pointer)
+{
+    if (pointer == vbHourglass) {
+        if (m_pointer != vbHourglass)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    }
+    m_pointer = pointer;
+}
+
+} // namespace forms

@@ -1,0 +1,63 @@
+#include "forms/ScriptedPlatform.h"
+
+namespace forms {
+
+template <typename T, typename D>
+static T next(std::deque<T> &queue, D fallback)
+{
+    if (queue.empty())
+        return fallback;
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+}
+
+int ScriptedPlatform::MsgBox(const QString &prompt, int style, const QString &title)
+{
+    msgBoxes.append({prompt, style, title, m_pointer});
+    return next(msgBoxAnswers, int(vbOK));
+}
+
+std::optional<std::int32_t> ScriptedPlatform::showColorDialog(std::int32_t initial, int)
+{
+    colorDialogInitials.append(initial);
+    return next(colorAnswers, std::optional<std::int32_t>());
+}
+
+std::optional<QString> ScriptedPlatform::showOpenDialog(const QString &filter, const QString &,
+                                                        int flags)
+{
+    openDialogFilters.append(filter);
+    openDialogFlags.append(flags);
+    return next(openAnswers, std::optional<QString>());
+}
+
+bool ScriptedPlatform::startProgram(const QString &program, const QStringList &arguments)
+{
+    programs.append({program, arguments});
+    return programStarts;
+}
+
+bool ScriptedPlatform::openUrl(const QUrl &url)
+{
+    openedUrls.append(url);
+    return true;
+}
+
+void ScriptedPlatform::httpGet(const QUrl &url)
+{
+    httpGets.append(url);
+}
+
+void ScriptedPlatform::sleep(int milliseconds)
+{
+    sleeps.append(milliseconds);
+}
+
+void ScriptedPlatform::setScreenMousePointer(int pointer)
+{
+    m_pointer = pointer;
+    pointerHistory.append(pointer);
+}
+
+} // namespace forms
