@@ -1,6 +1,7 @@
 #include "forms/PictureBox.h"
 
 #include "forms/ColorWord.h"
+#include "forms/Raster.h"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -181,14 +182,9 @@ void PictureBox::drawOnLayers(const QRect &touched, Draw &&draw)
     const QRect dirty = touched.intersected(area);
     if (dirty.isEmpty())
         return;
-    auto drawInto = [&](QImage &image) {
-        QPainter p(&image);
-        p.setClipRect(dirty);
-        draw(p);
-    };
     if (m_autoRedraw)
-        drawInto(m_persist);
-    drawInto(m_screen);
+        draw(m_persist, dirty);
+    draw(m_screen, dirty);
     update(dirty.translated(m_border, m_border));
 }
 
@@ -200,23 +196,19 @@ QRect PictureBox::penBounds(QPointF a, QPointF b) const
                  int(std::ceil(r.width())) + 2 * pad + 1, int(std::ceil(r.height())) + 2 * pad + 1);
 }
 
-static QPen roundPen(std::int32_t color, int width)
-{
-    return QPen(toQColor(color), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
 void PictureBox::PSet(float x, float y, std::int32_t color)
 {
     const QPointF at(x, y);
     const int w = m_drawWidth;
-    drawOnLayers(penBounds(at, at), [&](QPainter &p) {
+    const QRgb rgb = toQColor(color).rgb();
+    drawOnLayers(penBounds(at, at), [&](QImage &image, const QRect &clip) {
         if (w <= 1) {
-            p.fillRect(QRectF(std::floor(x), std::floor(y), 1, 1), toQColor(color));
+            const QPoint p(int(std::floor(x)), int(std::floor(y)));
+            if (clip.contains(p))
+                image.setPixel(p, rgb);
         } else {
-            // A disc of diameter w centred on the pixel (x, y).
-            p.setPen(Qt::NoPen);
-            p.setBrush(toQColor(color));
-            p.drawEllipse(QPointF(std::floor(x) + 0.5, std::floor(y) + 0.5), w / 2.0, w / 2.0);
+            const QPointF c = raster::penCentre(x, y, w);
+            raster::fillCapsule(image, c, c, w / 2.0, rgb, clip);
         }
     });
     m_current = at;
@@ -229,40 +221,41 @@ void PictureBox::Line(float x2, float y2, std::int32_t color)
 
 void PictureBox::Line(float x1, float y1, float x2, float y2, std::int32_t color)
 {
-    const QPointF a(std::floor(x1), std::floor(y1));
-    const QPointF b(std::floor(x2), std::floor(y2));
     const int w = m_drawWidth;
-    drawOnLayers(penBounds(a, b), [&](QPainter &p) {
+    const QRgb rgb = toQColor(color).rgb();
+    const QPointF a(x1, y1);
+    const QPointF b(x2, y2);
+    drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip) {
         if (w <= 1) {
-            p.setPen(roundPen(color, 1));
-            p.drawLine(a, b);
+            QPainter p(&image);
+            p.setClipRect(clip);
+            p.setPen(QPen(QColor(rgb), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPoint(int(std::floor(x1)), int(std::floor(y1))),
+                       QPoint(int(std::floor(x2)), int(std::floor(y2))));
         } else {
-            // Wide lines are stroked around pixel centres, so that they match the
-            // discs that PSet paints.
-            p.setPen(roundPen(color, w));
-            p.drawLine(a + QPointF(0.5, 0.5), b + QPointF(0.5, 0.5));
+            // Round ends: every point within w / 2 of the segment.
+            raster::fillCapsule(image, raster::penCentre(x1, y1, w), raster::penCentre(x2, y2, w),
+                                w / 2.0, rgb, clip);
         }
     });
-    m_current = QPointF(x2, y2);
+    m_current = b;
 }
 
 void PictureBox::StampSquare(float x, float y, int s, std::int32_t color)
 {
-    const QPointF centre(std::floor(x), std::floor(y));
     const int w = m_drawWidth;
-    const QPointF tl = centre - QPointF(s, s);
-    const QPointF br = centre + QPointF(s, s);
-    drawOnLayers(penBounds(tl, br), [&](QPainter &p) {
-        if (w <= 1) {
-            p.fillRect(QRectF(tl, br + QPointF(1, 1)), toQColor(color));
-        } else {
-            // The union of 2s + 1 round-capped columns of width w: the square grown by
-            // w / 2 on every side, with rounded corners.
-            p.setPen(roundPen(color, w));
-            p.setBrush(toQColor(color));
-            p.drawRect(QRectF(tl + QPointF(0.5, 0.5), br + QPointF(0.5, 0.5)));
-        }
-    });
+    const QRgb rgb = toQColor(color).rgb();
+    const QPointF centre(x, y);
+    drawOnLayers(penBounds(centre - QPointF(s, s), centre + QPointF(s, s)),
+                 [&](QImage &image, const QRect &clip) {
+                     if (w <= 1) {
+                         const QRect square(int(std::floor(x)) - s, int(std::floor(y)) - s, 2 * s + 1, 2 * s + 1);
+                         QPainter(&image).fillRect(square.intersected(clip), QColor(rgb));
+                     } else {
+                         raster::fillColumns(image, raster::penCentre(x, y, w), s, w / 2.0, w % 2 == 1,
+                                             rgb, clip);
+                     }
+                 });
     m_current = QPointF(x + s, y + s);
 }
 
@@ -284,7 +277,9 @@ void PictureBox::PaintPicture(const QImage &picture, double x, double y, double 
     const QRect needed = source.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(picture.rect());
     const QImage part = picture.copy(needed);
     source.translate(-needed.topLeft());
-    drawOnLayers(visible.toAlignedRect(), [&](QPainter &p) {
+    drawOnLayers(visible.toAlignedRect(), [&](QImage &image, const QRect &clip) {
+        QPainter p(&image);
+        p.setClipRect(clip);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(visible, part, source);
     });

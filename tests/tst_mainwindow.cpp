@@ -1,17 +1,289 @@
-#include "app/Main.h"
-#include "forms/ScriptedPlatform.h"
+#include "MainFixture.h"
+#include "TestSupport.h"
 
-#include <QtTest>
+#include "forms/LineControl.h"
+
+#include <QLabel>
+
+using namespace testing;
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void smoke()
+    void stateAfterStartUp()
     {
-        forms::ScriptedPlatform platform;
-        Main w(platform);
+        MainFixture f;
+        Main &w = *f.w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Sketrin Ver2.0"));
+        QCOMPARE(w.PenColor, QStringLiteral("0"));
+        QCOMPARE(w.ColView->BackColor(), 0);
+        QCOMPARE(w.ColView->ScreenImage().pixel(5, 5), Black);
+        QCOMPARE(w.PicLoaded, false);
+        QCOMPARE(w.ToolBarShown, true);
+        QCOMPARE(w.EraserMode, false);
+        QCOMPARE(w.PenSizeIndex, 0);
+        QCOMPARE(w.EraserSizeIndex, 0);
+        QVERIFY(!w.Drawing.has_value());
+        QCOMPARE(w.PicBox->DrawWidth(), 1);
+        QCOMPARE(w.PicBox->AutoRedraw(), false);
+        QCOMPARE(w.Client->size(), QSize(474, 292));
+        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
+        QCOMPARE(countPixels(f.surface(), White), f.surface().width() * f.surface().height());
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<bool>("toolbarShown");
+        QTest::addColumn<QRect>("surface");
+        QTest::newRow("declared, toolbar shown") << QSize(474, 292) << true << QRect(5, 49, 464, 239);
+        QTest::newRow("declared, toolbar hidden") << QSize(474, 292) << false << QRect(5, 5, 464, 282);
+        QTest::newRow("8 wide gives 2") << QSize(8, 292) << true << QRect(5, 49, 2, 239);
+        QTest::newRow("10 wide gives 0") << QSize(10, 292) << true << QRect(5, 49, 0, 239);
+        QTest::newRow("30 high gives 23") << QSize(474, 30) << true << QRect(5, 49, 464, 23);
+        QTest::newRow("30 high, hidden") << QSize(474, 30) << false << QRect(5, 5, 464, 20);
+        QTest::newRow("large") << QSize(1200, 800) << true << QRect(5, 49, 1190, 747);
+    }
+    void layout()
+    {
+        QFETCH(QSize, client);
+        QFETCH(bool, toolbarShown);
+        QFETCH(QRect, surface);
+        MainFixture f(false);
+        f.w->ToolBarShown = toolbarShown;
+        f.w->Client->resize(client);
+        f.w->Form_Resize();
+        QCOMPARE(f.w->PicBox->geometry(), surface);
+    }
+
+    void toolbarControlsAtTheirDeclaredPlaces()
+    {
+        MainFixture f(false);
+        Main &w = *f.w;
+        QCOMPARE(w.TBarB[0]->geometry(), QRect(40, 0, 17, 17));
+        QCOMPARE(w.TBarB[2]->geometry(), QRect(152, 0, 17, 17));
+        QCOMPARE(w.TBarB[11]->geometry(), QRect(204, 24, 17, 17));
+        QCOMPARE(w.TBarB[13]->geometry(), QRect(248, 24, 17, 17));
+        QCOMPARE(w.TBar[2]->geometry(), QRect(172, 0, 17, 17));
+        QCOMPARE(w.TBar[9]->geometry(), QRect(372, 0, 17, 17));
+        QCOMPARE(w.ColView->geometry(), QRect(412, 4, 13, 13));
+        QCOMPARE(w.ToolBarTip[2]->geometry(), QRect(8, 28, 34, 12));
+        QCOMPARE(w.ToolBarTip[2]->text(), QStringLiteral("サイズ"));
+        QCOMPARE(w.Sepa[5]->penStyle(), Qt::DotLine);
+        QCOMPARE(w.TopLine[1]->to(), QPoint(268, 44));
+        QVERIFY(!w.PreLoad->isVisibleTo(&w));
+    }
+
+    void menuTree()
+    {
+        MainFixture f(false);
+        // caption path, shortcut, checkable+checked ("x" ticked, "o" unticked, "" none)
+        QStringList rows;
+        std::function<void(QMenu *, QString)> walk = [&](QMenu *menu, QString indent) {
+            for (QAction *a : menu->actions()) {
+                if (a->isSeparator()) {
+                    rows << indent + QStringLiteral("-");
+                    continue;
+                }
+                QString row = indent + a->text();
+                if (!a->shortcut().isEmpty())
+                    row += QStringLiteral(" [") + a->shortcut().toString() + QStringLiteral("]");
+                if (a->isCheckable())
+                    row += a->isChecked() ? QStringLiteral(" x") : QStringLiteral(" o");
+                rows << row;
+                if (a->menu())
+                    walk(a->menu(), indent + QStringLiteral("  "));
+            }
+        };
+        for (QAction *top : f.w->menuBar()->actions()) {
+            rows << top->text();
+            walk(top->menu(), QStringLiteral("  "));
+        }
+        const QStringList expected = {
+            QStringLiteral("ファイル(F)"),
+            QStringLiteral("  画像読み込み(&L)... [Ctrl+O]"),
+            QStringLiteral("  -"),
+            QStringLiteral("  終了(&X)"),
+            QStringLiteral("描画(&D)"),
+            QStringLiteral("  画面クリア(&D) [Del]"),
+            QStringLiteral("  画面保持(&R)"),
+            QStringLiteral("    OFF(&F) x"),
+            QStringLiteral("    ON(&N) o"),
+            QStringLiteral("    -"),
+            QStringLiteral("    機能説明(&H)..."),
+            QStringLiteral("  -"),
+            QStringLiteral("  ペンの色(&C)... [Ctrl+C]"),
+            QStringLiteral("  ペンの太さ/消しゴム(&P)"),
+            QStringLiteral("    太さ 1 [F1] x"),
+            QStringLiteral("    太さ 2 [F2] o"),
+            QStringLiteral("    太さ 3 [F3] o"),
+            QStringLiteral("    太さ 4 [F4] o"),
+            QStringLiteral("    太さ 5 [F5] o"),
+            QStringLiteral("    太さ 6 [F6] o"),
+            QStringLiteral("    太さ 7 [F7] o"),
+            QStringLiteral("    太さ 8 [F8] o"),
+            QStringLiteral("    太さ 9 [F9] o"),
+            QStringLiteral("    -"),
+            QStringLiteral("    消しゴム 小 [F11] o"),
+            QStringLiteral("    消しゴム 大 [F12] o"),
+            QStringLiteral("ツール(&T)"),
+            QStringLiteral("  ツールバーの非表示(&T)"),
+            QStringLiteral("  -"),
+            QStringLiteral("  比率調整(&R)"),
+            QStringLiteral("    1/4倍(&W)"),
+            QStringLiteral("    1/2倍(&Q)"),
+            QStringLiteral("    等倍(&1)"),
+            QStringLiteral("    2倍(&2)"),
+            QStringLiteral("    4倍(&4)"),
+            QStringLiteral("  フィルター(&F)"),
+            QStringLiteral("    モノクロ(&M)"),
+            QStringLiteral("    セピア(&S)"),
+            QStringLiteral("ヘルプ(&H)"),
+            QStringLiteral("  ヘルプを開く(&H)..."),
+            QStringLiteral("  -"),
+            QStringLiteral("  ホームページを開く(&W)..."),
+            QStringLiteral("  ソフトを評価 [ZELVO] (&V)..."),
+            QStringLiteral("  -"),
+            QStringLiteral("  バージョン情報(&A)..."),
+        };
+        QCOMPARE(rows, expected);
+    }
+
+    void shortcutsFireFromTheSurface_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("eraser");
+        QTest::newRow("F5") << int(Qt::Key_F5) << 5 << false;
+        QTest::newRow("F9") << int(Qt::Key_F9) << 9 << false;
+        QTest::newRow("F11") << int(Qt::Key_F11) << 1 << true;
+        QTest::newRow("F10 does nothing") << int(Qt::Key_F10) << 1 << false;
+    }
+    void shortcutsFireFromTheSurface()
+    {
+        QFETCH(int, key);
+        QFETCH(int, width);
+        QFETCH(bool, eraser);
+        MainFixture f;
+        f.w->activateWindow();
+        f.w->PicBox->setFocus();
+        QTest::keyClick(f.w->PicBox, Qt::Key(key));
+        QCOMPARE(f.w->PicBox->DrawWidth(), width);
+        QCOMPARE(f.w->EraserMode, eraser);
+    }
+
+    void penDotAndStroke_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("left") << int(Qt::LeftButton);
+        QTest::newRow("right") << int(Qt::RightButton);
+        QTest::newRow("middle") << int(Qt::MiddleButton);
+    }
+    void penDotAndStroke()
+    {
+        QFETCH(int, button);
+        const auto b = Qt::MouseButton(button);
+        MainFixture f;
+        f.press(50, 50, b);
+        QCOMPARE(f.w->Drawing, std::optional<bool>(true));
+        QCOMPARE(countPixels(f.surface(), Black), 1);
+        f.move(90, 70);
+        f.release(90, 70, b);
+        QCOMPARE(f.w->Drawing, std::optional<bool>(false));
+        const QImage img = f.surface();
+        for (int x = 50; x <= 90; ++x)
+            QVERIFY(countPixels(img, Black, QRect(x, 0, 1, img.height())) >= 1);
+        // After the release, moves draw nothing.
+        const int before = countPixels(img, Black);
+        f.move(10, 10);
+        f.move(30, 100);
+        QCOMPARE(countPixels(f.surface(), Black), before);
+    }
+
+    void moveWithoutPressDrawsNothing()
+    {
+        MainFixture f;
+        f.move(10, 10);
+        f.move(100, 100);
+        QCOMPARE(countPixels(f.surface(), Black), 0);
+        QVERIFY(!f.w->Drawing.has_value());
+    }
+
+    void wideDotIsADisc()
+    {
+        MainFixture f;
+        f.w->PicBox->setDrawWidth(9);
+        f.press(60, 60);
+        f.release(60, 60);
+        QCOMPARE(boundsOf(f.surface(), Black), QRect(56, 56, 9, 9));
+        QCOMPARE(countPixels(f.surface(), Black), 69);
+    }
+
+    void strokeLeavingTheSurfaceIsClipped()
+    {
+        MainFixture f;
+        const int w = f.w->PicBox->ScaleWidth();
+        f.press(w - 20, 30);
+        f.move(w + 50, 30);
+        f.move(w - 20, 60);
+        f.release(w + 80, 60);
+        const QImage img = f.surface();
+        QCOMPARE(img.pixel(w - 1, 30), Black);
+        QVERIFY(countPixels(img, Black, QRect(w - 20, 31, 20, 29)) > 0);
+        QCOMPARE(f.w->Drawing, std::optional<bool>(false));
+    }
+
+    void eraserSquares_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("side");
+        QTest::newRow("small") << 0 << 7;
+        QTest::newRow("large") << 1 << 23;
+    }
+    void eraserSquares()
+    {
+        QFETCH(int, size);
+        QFETCH(int, side);
+        MainFixture f;
+        // Black everywhere, so the stamp shows as white.
+        f.w->PicBox->setDrawWidth(40);
+        for (int y = 0; y < 120; y += 20)
+            f.w->PicBox->Line(0, y, 200, y, 0);
+        f.w->PicBox->setDrawWidth(1);
+        f.w->EraserMode = true;
+        f.w->EraserSizeIndex = std::int16_t(size);
+        f.press(60, 50);
+        f.release(60, 50);
+        const QRect erased = boundsOf(f.surface(), White, QRect(0, 0, 150, 100));
+        QCOMPARE(erased.size(), QSize(side, side));
+        QCOMPARE(erased.center(), QPoint(60, 50));
+        QCOMPARE(countPixels(f.surface(), White, QRect(0, 0, 150, 100)), side * side);
+        const int s = size ? 11 : 3;
+        QCOMPARE(f.w->PicBox->CurrentPosition(), QPointF(60 + s, 50 + s));
+    }
+
+    void holdKeepsStrokesAcrossRepaint()
+    {
+        MainFixture f;
+        f.drag({20, 20}, {80, 20});
+        f.w->PicBox->Refresh();
+        QCOMPARE(countPixels(f.surface(), Black), 0);
+        f.w->PicBox->setAutoRedraw(true);
+        f.drag({20, 40}, {80, 40});
+        f.w->PicBox->Refresh();
+        QCOMPARE(countPixels(f.surface(), Black), 61);
+    }
+
+    void exitClosesEveryWindow()
+    {
+        MainFixture f;
+        QWidget other;
+        other.show();
+        f.w->CmdExit_Click();
+        QVERIFY(!f.w->isVisible());
+        QVERIFY(!other.isVisible());
     }
 };
 

@@ -1,19 +1,334 @@
 #include "forms/PictureBox.h"
+#include "forms/Raster.h"
+#include "TestSupport.h"
 
+#include <QPaintEvent>
+#include <QSignalSpy>
 #include <QtTest>
 
 using forms::PictureBox;
+using testing::Black;
+using testing::White;
+using testing::boundsOf;
+using testing::countPixels;
+
+namespace {
+
+// Records the rectangles a widget is asked to paint.
+class PaintRecorder : public QObject
+{
+public:
+    QList<QRect> rects;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            rects << static_cast<QPaintEvent *>(event)->rect();
+        return false;
+    }
+};
+
+QImage visible(PictureBox &box)
+{
+    return box.ScreenImage().copy(0, 0, box.ScaleWidth(), box.ScaleHeight());
+}
+
+QImage persistent(PictureBox &box)
+{
+    return box.PersistentImage().copy(0, 0, box.ScaleWidth(), box.ScaleHeight());
+}
+
+} // namespace
 
 class TestPictureBox : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void smoke()
+    void dotIsADiscOfTheLineWidth_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("expectedPixels");
+        QTest::newRow("width 1 is one pixel") << 1 << 1;
+        QTest::newRow("width 2") << 2 << 4;
+        QTest::newRow("width 5") << 5 << 21;
+        QTest::newRow("width 9") << 9 << 69;
+    }
+    void dotIsADiscOfTheLineWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(int, expectedPixels);
+        PictureBox box;
+        box.resize(60, 60);
+        box.setDrawWidth(width);
+        box.PSet(30, 30, 0);
+        const QImage image = visible(box);
+        QCOMPARE(countPixels(image, Black), expectedPixels);
+        const QRect bounds = boundsOf(image, Black);
+        QCOMPARE(bounds.width(), width);
+        QCOMPARE(bounds.height(), width);
+        QVERIFY(bounds.contains(30, 30));
+        QCOMPARE(image.pixel(30, 30), Black);
+        if (width >= 5) // round, not square
+            QCOMPARE(image.pixel(bounds.topLeft()), White);
+        QCOMPARE(box.CurrentPosition(), QPointF(30, 30));
+    }
+
+    void oddWideDotIsSymmetric()
     {
         PictureBox box;
-        box.resize(50, 40);
-        box.PSet(3, 4, 0);
-        QCOMPARE(box.ScreenImage().pixel(3, 4), qRgb(0, 0, 0));
+        box.resize(41, 41);
+        box.setDrawWidth(9);
+        box.PSet(20, 20, 0);
+        const QImage image = visible(box);
+        QCOMPARE(image, image.mirrored(true, true));
+    }
+
+    void lineIsContinuousAndEndsAtItsEndPoint_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("width 1") << 1;
+        QTest::newRow("width 4") << 4;
+        QTest::newRow("width 9") << 9;
+    }
+    void lineIsContinuousAndEndsAtItsEndPoint()
+    {
+        QFETCH(int, width);
+        PictureBox box;
+        box.resize(120, 80);
+        box.setDrawWidth(width);
+        box.PSet(10, 10, 0);
+        box.Line(100, 60, 0);
+        const QImage image = visible(box);
+        for (int x = 10; x <= 100; ++x)
+            QVERIFY2(countPixels(image, Black, QRect(x, 0, 1, 80)) >= width,
+                     qPrintable(QStringLiteral("gap at column %1").arg(x)));
+        QCOMPARE(image.pixel(10, 10), Black);
+        QCOMPARE(image.pixel(100, 60), Black);
+        QCOMPARE(box.CurrentPosition(), QPointF(100, 60));
+    }
+
+    void drawingOutsideIsClipped()
+    {
+        PictureBox box;
+        box.resize(50, 50);
+        box.setDrawWidth(3);
+        box.PSet(-20, 25, 0);
+        box.Line(80, 25, 0);
+        box.Line(25, -40, 0);
+        box.PSet(1000, 1000, 0);
+        const QImage image = visible(box);
+        QCOMPARE(image.pixel(0, 25), Black);
+        QCOMPARE(image.pixel(49, 25), Black);
+        QCOMPARE(box.CurrentPosition(), QPointF(1000, 1000));
+    }
+
+    void squareStamp_data()
+    {
+        QTest::addColumn<int>("half");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("side");
+        QTest::newRow("small at width 1") << 3 << 1 << 7;
+        QTest::newRow("large at width 1") << 11 << 1 << 23;
+        QTest::newRow("small at width 9") << 3 << 9 << 15;
+    }
+    void squareStamp()
+    {
+        QFETCH(int, half);
+        QFETCH(int, width);
+        QFETCH(int, side);
+        PictureBox box;
+        box.resize(80, 80);
+        box.setBackColor(0x00FF00);
+        box.setDrawWidth(width);
+        box.StampSquare(40, 40, half, 0);
+        const QImage image = visible(box);
+        const QRect bounds = boundsOf(image, Black);
+        QCOMPARE(bounds.width(), side);
+        QCOMPARE(bounds.height(), side);
+        QCOMPARE(bounds.center(), QPoint(40, 40));
+        if (width == 1)
+            QCOMPARE(countPixels(image, Black), side * side);
+        // Every pixel the columns of the stamp would paint is painted.
+        for (int i = -half; i <= half; ++i)
+            for (int j = -half; j <= half; ++j)
+                QCOMPARE(image.pixel(40 + i, 40 + j), Black);
+        QCOMPARE(box.CurrentPosition(), QPointF(40 + half, 40 + half));
+    }
+
+    // The stamp is painted as one shape; it must cover exactly the pixels that its
+    // 2s + 1 round-capped columns would.
+    void stampMatchesItsColumns_data()
+    {
+        QTest::addColumn<int>("half");
+        QTest::addColumn<int>("width");
+        for (int half : {3, 11})
+            for (int width = 2; width <= 9; ++width)
+                QTest::addRow("s=%d w=%d", half, width) << half << width;
+    }
+    void stampMatchesItsColumns()
+    {
+        QFETCH(int, half);
+        QFETCH(int, width);
+        QImage one(64, 64, QImage::Format_RGB32), columns(64, 64, QImage::Format_RGB32);
+        one.fill(Qt::white);
+        columns.fill(Qt::white);
+        const QRect clip = one.rect();
+        const QPointF c = forms::raster::penCentre(30, 30, width);
+        forms::raster::fillColumns(one, c, half, width / 2.0, width % 2 == 1, Black, clip);
+        for (int i = -half; i <= half; ++i)
+            forms::raster::fillCapsule(columns, c + QPointF(i, -half), c + QPointF(i, half),
+                                       width / 2.0, Black, clip);
+        QCOMPARE(one, columns);
+    }
+
+    // The layer model: what the screen shows after each kind of repaint.
+    void layers()
+    {
+        PictureBox box;
+        box.resize(40, 40);
+        box.PSet(5, 5, 0); // screen only
+        QCOMPARE(visible(box).pixel(5, 5), Black);
+        QCOMPARE(persistent(box).pixel(5, 5), White);
+        box.Refresh();
+        QCOMPARE(visible(box).pixel(5, 5), White);
+
+        box.setAutoRedraw(true);
+        box.PSet(6, 6, 0);
+        box.Refresh();
+        QCOMPARE(visible(box).pixel(6, 6), Black);
+
+        // Switching copies nothing between the layers.
+        box.setAutoRedraw(false);
+        box.PSet(7, 7, 0);
+        box.setAutoRedraw(true);
+        box.setAutoRedraw(false);
+        box.setAutoRedraw(true);
+        box.Refresh();
+        QCOMPARE(visible(box).pixel(7, 7), White);
+        QCOMPARE(visible(box).pixel(6, 6), Black);
+    }
+
+    void clsClearsTheLayerInUse()
+    {
+        PictureBox box;
+        box.resize(40, 40);
+        QImage picture(10, 10, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        box.setPicture(picture);
+        box.setAutoRedraw(true);
+        box.PSet(20, 20, 0);
+        box.setAutoRedraw(false);
+        box.PSet(21, 21, 0);
+        box.Cls(); // screen back to the persistent image
+        QCOMPARE(visible(box).pixel(21, 21), White);
+        QCOMPARE(visible(box).pixel(20, 20), Black);
+        QCOMPARE(box.CurrentPosition(), QPointF(0, 0));
+        box.setAutoRedraw(true);
+        box.Cls(); // persistent image back to colour and picture
+        QCOMPARE(visible(box).pixel(20, 20), White);
+        QCOMPARE(visible(box).pixel(5, 5), qRgb(255, 0, 0));
+    }
+
+    void backColorErasesDrawingButKeepsPicture()
+    {
+        PictureBox box;
+        box.resize(20, 20);
+        box.setAutoRedraw(true);
+        QImage picture(4, 4, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        picture.setPixel(1, 1, qRgb(0, 0, 255));
+        box.setPicture(picture);
+        box.Line(0, 10, 19, 10, 0);
+        box.setBackColor(0x0000FF); // red
+        const QImage image = visible(box);
+        QCOMPARE(image.pixel(5, 10), qRgb(255, 0, 0));
+        QCOMPARE(image.pixel(1, 1), qRgb(0, 0, 255));
+        QCOMPARE(image.pixel(0, 0), qRgb(255, 0, 0)); // transparent shows the colour
+    }
+
+    void persistentImageSurvivesShrinkAndGrow()
+    {
+        PictureBox box;
+        box.resize(100, 100);
+        box.setAutoRedraw(true);
+        box.PSet(90, 90, 0);
+        box.resize(50, 50);
+        QCOMPARE(visible(box).size(), QSize(50, 50));
+        box.resize(200, 150);
+        QCOMPARE(visible(box).pixel(90, 90), Black);
+        QCOMPARE(visible(box).pixel(199, 149), White);
+    }
+
+    void windowSystemRepaintRebuildsScreen()
+    {
+        PictureBox box;
+        box.resize(100, 100);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.PSet(10, 10, 0);
+        box.hide();
+        box.show();
+        QCOMPARE(visible(box).pixel(10, 10), White);
+        box.PSet(10, 10, 0);
+        box.resize(120, 100);
+        QCOMPARE(visible(box).pixel(10, 10), White);
+    }
+
+    void drawingRepaintsOnlyWhatItTouched()
+    {
+        PictureBox box;
+        box.resize(400, 300);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QCoreApplication::processEvents();
+        PaintRecorder recorder;
+        box.installEventFilter(&recorder);
+        box.setDrawWidth(5);
+        box.PSet(100, 100, 0);
+        box.Line(110, 104, 0);
+        QTRY_VERIFY(!recorder.rects.isEmpty());
+        for (const QRect &r : recorder.rects)
+            QVERIFY2(r.width() <= 24 && r.height() <= 24,
+                     qPrintable(QStringLiteral("repainted %1x%2").arg(r.width()).arg(r.height())));
+    }
+
+    void paintPictureStretchesAndClips()
+    {
+        PictureBox box;
+        box.resize(64, 48);
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(qRgb(0, 0, 255));
+        box.PaintPicture(picture, 0, 0, 10, 7.5);
+        QImage image = visible(box);
+        QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 255));
+        QCOMPARE(image.pixel(8, 5), qRgb(0, 0, 255));
+        QCOMPARE(image.pixel(12, 5), White);
+        QCOMPARE(image.pixel(5, 9), White);
+        // Four times the size: everything visible is covered.
+        box.PaintPicture(picture, 0, 0, 160, 120);
+        image = visible(box);
+        QCOMPARE(countPixels(image, qRgb(0, 0, 255)), 64 * 48);
+    }
+
+    void mouseEventsCarryButtonsAndAreaPixels()
+    {
+        PictureBox box;
+        box.setBorderStyle(1);
+        box.resize(50, 50);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QSignalSpy down(&box, &PictureBox::MouseDown);
+        QSignalSpy up(&box, &PictureBox::MouseUp);
+        QSignalSpy click(&box, &PictureBox::Click);
+        QTest::mousePress(&box, Qt::RightButton, Qt::ShiftModifier, QPoint(11, 21));
+        QTest::mouseRelease(&box, Qt::RightButton, Qt::ShiftModifier, QPoint(11, 21));
+        QCOMPARE(down.size(), 1);
+        QCOMPARE(down.at(0).at(0).toInt(), 2);
+        QCOMPARE(down.at(0).at(1).toInt(), 1);
+        QCOMPARE(down.at(0).at(2).toFloat(), 10.0f);
+        QCOMPARE(down.at(0).at(3).toFloat(), 20.0f);
+        QCOMPARE(up.size(), 1);
+        QCOMPARE(click.size(), 1);
     }
 };
 

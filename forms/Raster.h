@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QRect>
+#include <QRgb>
+
+// Aliased filling of the round shapes that wide pens leave, straight into 32-bit
+// images. A pixel is painted when its centre lies inside the shape, so shapes are
+// exactly symmetric and a dot, a line and an eraser stamp of the same width agree.
+namespace forms::raster {
+
+// Every point within `radius` of the segment a-b (a disc when a == b).
+void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color, const QRect &clip);
+
+// The union of the 2 * half + 1 vertical segments from (c.x + i, c.y - half) to
+// (c.x + i, c.y + half), each widened by `radius`. `columnsOnPixelCentres` tells
+// whether the segments run through pixel centres (odd pen widths) or along pixel
+// edges (even widths).
+void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres,
+                 QRgb color, const QRect &clip);
+
+// Where a pen of this width centres its shapes for the pixel (x, y): on the pixel's
+// centre for odd widths, on its top-left corner for even ones, so that a dot is
+// exactly `width` pixels across.
+QPointF penCentre(float x, float y, int width);
+
+} // namespace forms::raster

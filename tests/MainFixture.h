@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/Main.h"
+#include "forms/PictureBox.h"
+#include "forms/ScriptedPlatform.h"
+
+#include <QMenuBar>
+#include <QtTest>
+#include <memory>
+
+namespace testing {
+
+// A main window on the scripted platform, shown at its declared size.
+struct MainFixture
+{
+    forms::ScriptedPlatform platform;
+    std::unique_ptr<Main> w;
+
+    explicit MainFixture(bool show = true)
+    {
+        w = std::make_unique<Main>(platform);
+        if (show) {
+            w->show();
+            QTest::qWaitForWindowExposed(w.get());
+        }
+    }
+
+    // The visible part of the surface.
+    QImage surface() const
+    {
+        forms::PictureBox *box = w->PicBox;
+        return box->ScreenImage().copy(0, 0, box->ScaleWidth(), box->ScaleHeight());
+    }
+    QImage persistent() const
+    {
+        forms::PictureBox *box = w->PicBox;
+        return box->PersistentImage().copy(0, 0, box->ScaleWidth(), box->ScaleHeight());
+    }
+
+    // Mouse input on the surface, in drawing-area pixels.
+    QPoint at(int x, int y) const { return QPoint(x + w->PicBox->BorderStyle(), y + w->PicBox->BorderStyle()); }
+    void press(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(w->PicBox, b, {}, at(x, y)); }
+    void move(int x, int y) { QTest::mouseMove(w->PicBox, at(x, y)); }
+    void release(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(w->PicBox, b, {}, at(x, y)); }
+    void drag(QPoint from, QPoint to, Qt::MouseButton b = Qt::LeftButton)
+    {
+        press(from.x(), from.y(), b);
+        move(to.x(), to.y());
+        release(to.x(), to.y(), b);
+    }
+
+    int checkedToolItems() const
+    {
+        int n = 0;
+        for (QAction *a : w->PenSize)
+            n += a->isChecked();
+        for (QAction *a : w->EraserSize)
+            n += a->isChecked();
+        return n;
+    }
+};
+
+// Button looks read from the button's own pixels: the background at the centre-ish
+// transparent corner and the frame at the four edges.
+inline QRgb buttonBackground(forms::PictureBox *button)
+{
+    return button->ScreenImage().pixel(15, 15);
+}
+inline bool buttonFramed(forms::PictureBox *button)
+{
+    const QImage &img = button->ScreenImage();
+    const QRgb frame = qRgb(82, 150, 247);
+    return img.pixel(0, 8) == frame && img.pixel(8, 0) == frame && img.pixel(8, 16) == frame &&
+           img.pixel(16, 8) == frame;
+}
+
+constexpr QRgb PlainLook = 0xFFFFFFFF;
+constexpr QRgb HoverLook = 0xFFD9E8FA;   // 217, 232, 250
+constexpr QRgb PressedLook = 0xFFFAFAD9; // 250, 250, 217
+
+} // namespace testing
