@@ -60,11 +60,16 @@ struct MainFixture
     }
 };
 
-// Button looks read from the button's own pixels: the background at the centre-ish
-// transparent corner and the frame at the four edges.
+// Button looks read from the button's own pixels: the background where the picture
+// is transparent, and the frame at the four edges.
 inline QRgb buttonBackground(forms::PictureBox *button)
 {
-    return button->ScreenImage().pixel(15, 15);
+    const QImage picture = button->Picture().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 1; y < 16; ++y)
+        for (int x = 1; x < 16; ++x)
+            if (picture.isNull() || qAlpha(picture.pixel(x, y)) == 0)
+                return button->ScreenImage().pixel(x, y);
+    return 0;
 }
 inline bool buttonFramed(forms::PictureBox *button)
 {
