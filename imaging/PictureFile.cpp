@@ -47,23 +47,23 @@ Picture LoadPicture(const QString &path, int reduceBy)
     reader.setAutoTransform(true);
     reader.setAllocationLimit(AllocationLimitMiB);
 
-    QSize stored = reader.size();
-    if (!stored.isValid() || stored.isEmpty())
-        return failure(reader.errorString());
+    // The header's size is only a hint (some BMPs store a negative height); the
+    // decoded picture says what it really is.
+    const QSize stored = reader.size();
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    const QSize natural = turned ? stored.transposed() : stored;
-
-    if (reduceBy > 1 && reader.supportsOption(QImageIOHandler::ScaledSize) &&
-        reader.format() == "jpeg") {
+    bool reduced = false;
+    if (reduceBy > 1 && stored.isValid() && !stored.isEmpty() && reader.format() == "jpeg" &&
+        reader.supportsOption(QImageIOHandler::ScaledSize)) {
         // libjpeg decodes straight to 1/2 or 1/4 of the size.
         reader.setScaledSize(QSize((stored.width() + reduceBy - 1) / reduceBy,
                                    (stored.height() + reduceBy - 1) / reduceBy));
+        reduced = true;
     }
 
     Picture picture;
     if (!reader.read(&picture.image) || picture.image.isNull())
         return failure(reader.errorString());
-    picture.naturalSize = natural;
+    picture.naturalSize = reduced ? (turned ? stored.transposed() : stored) : picture.image.size();
     return picture;
 }
 

@@ -1,0 +1,374 @@
+#include "MainFixture.h"
+#include "PictureFixtures.h"
+#include "TestSupport.h"
+
+#include "imaging/PictureFile.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+using namespace testing;
+
+namespace {
+
+const QString NoPicture = QStringLiteral("画像が読み込まれていません");
+const QString Unreadable = QStringLiteral("画像を読み込めませんでした。\r\n");
+
+bool near(QRgb a, QRgb b, int tol = 12)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tol && std::abs(qGreen(a) - qGreen(b)) <= tol &&
+           std::abs(qBlue(a) - qBlue(b)) <= tol;
+}
+
+// Where the red top-left quadrant landed; edge pixels blended by smooth scaling
+// count when they are mostly red.
+QRect redArea(const QImage &s)
+{
+    QRect found;
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x)
+            if (near(s.pixel(x, y), qRgb(200, 0, 0), 60))
+                found |= QRect(x, y, 1, 1);
+    return found;
+}
+
+} // namespace
+
+class TestPictures : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        writeFile(path, bytes);
+        return path;
+    }
+    QString picture(const QString &name, int w = 400, int h = 300)
+    {
+        const QString path = dir.filePath(name);
+        quadrants(w, h).save(path);
+        return path;
+    }
+    static void load(MainFixture &f, const QString &path)
+    {
+        f.platform.openAnswers.push_back(path);
+        f.w->CmdPicLoad_Click();
+    }
+
+private slots:
+    void loadCommandSetsUpTheSharedDialog()
+    {
+        MainFixture f;
+        const QString path = picture(QStringLiteral("a.bmp"));
+        load(f, path);
+        QCOMPARE(f.platform.openDialogFilters.size(), 1);
+        QCOMPARE(f.platform.openDialogFilters.at(0),
+                 QStringLiteral("全ての対応ピクチャ形式 (*.bmp,*.dib,*.jpg)|*.bmp;*.dib;*.jpg|"
+                                "ビットマップ (*.bmp.*.dib)|*.bmp;*.dib|"
+                                "JPEGイメージ (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                "すべてのファイル (*.*)|*.*|"));
+        QCOMPARE(f.platform.openDialogFlags.at(0), 0x201004);
+        QCOMPARE(f.w->CDialog.CancelError, false);
+        QCOMPARE(f.w->CDialog.FileName, path);
+        QVERIFY(f.w->PicLoaded);
+        QVERIFY(f.platform.msgBoxes.isEmpty());
+        // Natural size at (0, 0), clipped by the surface, as the background picture.
+        const QImage s = f.surface();
+        QCOMPARE(s.pixel(0, 0), qRgb(200, 0, 0));
+        QCOMPARE(s.pixel(199, 149), qRgb(200, 0, 0));
+        QCOMPARE(s.pixel(200, 0), qRgb(0, 200, 0));
+        QCOMPARE(s.pixel(0, 150), qRgb(0, 0, 200));
+        QCOMPARE(s.pixel(420, 10), White);
+        QCOMPARE(f.w->PicBox->Picture().size(), QSize(400, 300));
+        f.w->PicBox->Refresh();
+        QCOMPARE(f.surface().pixel(0, 0), qRgb(200, 0, 0));
+    }
+
+    void cancelChangesNothing()
+    {
+        MainFixture f;
+        const QString path = picture(QStringLiteral("b.bmp"));
+        load(f, path);
+        f.platform.openAnswers.push_back(std::nullopt);
+        const QImage before = f.surface();
+        f.w->CmdPicLoad_Click();
+        QCOMPARE(f.surface(), before);
+        QCOMPARE(f.w->CDialog.FileName, path);
+        QCOMPARE(f.w->CDialog.CancelError, false);
+        QVERIFY(f.w->PicLoaded);
+        QVERIFY(f.platform.msgBoxes.isEmpty());
+        // A later scale still uses the file loaded before.
+        f.w->CmdPicRatio_Click(0);
+        const QRect red = redArea(f.surface()); // 50 x 37.5
+        QCOMPARE(red.width(), 50);
+        QVERIFY(red.height() == 37 || red.height() == 38);
+    }
+
+    void scaleWithoutPicture_data()
+    {
+        QTest::addColumn<bool>("clearAfterLoad");
+        QTest::newRow("before any load") << false;
+        QTest::newRow("after a clear") << true;
+    }
+    void scaleWithoutPicture()
+    {
+        QFETCH(bool, clearAfterLoad);
+        MainFixture f;
+        if (clearAfterLoad) {
+            load(f, picture(QStringLiteral("c.bmp")));
+            f.w->CmdPicClear_Click();
+        }
+        const QImage before = f.surface();
+        for (int i = 0; i < 5; ++i) {
+            f.w->CmdPicRatio[i]->trigger();
+            QCOMPARE(f.platform.msgBoxes.size(), i + 1);
+            QCOMPARE(f.platform.msgBoxes.last().prompt, NoPicture);
+            QCOMPARE(f.platform.msgBoxes.last().style, 16);
+            QCOMPARE(f.platform.msgBoxes.last().title, QStringLiteral("Sketrin"));
+        }
+        QVERIFY(f.platform.pointerHistory.isEmpty());
+        QCOMPARE(f.surface(), before);
+        QVERIFY(!f.w->PicLoaded);
+    }
+
+    void scaleDrawsAtItsSize_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QRect>("red"); // top-left quadrant as drawn
+        QTest::newRow("1/4") << 0 << QRect(0, 0, 50, 38);
+        QTest::newRow("1/2") << 1 << QRect(0, 0, 100, 75);
+        QTest::newRow("1") << 2 << QRect(0, 0, 200, 150);
+        QTest::newRow("2, clipped") << 3 << QRect(0, 0, 400, 237);
+        QTest::newRow("4, clipped") << 4 << QRect(0, 0, 462, 237);
+    }
+    void scaleDrawsAtItsSize()
+    {
+        QFETCH(int, index);
+        QFETCH(QRect, red);
+        for (const char *ext : {"bmp", "jpg"}) {
+            MainFixture f;
+            load(f, picture(QStringLiteral("scale.") + QLatin1String(ext)));
+            f.w->CmdPicRatio_Click(index);
+            QCOMPARE(f.w->PicBox->Picture().isNull(), true);
+            const QRect found = redArea(f.surface());
+            QVERIFY2(std::abs(found.width() - red.width()) <= 1 && std::abs(found.height() - red.height()) <= 1,
+                     qPrintable(QStringLiteral("%1: %2x%3").arg(QLatin1String(ext)).arg(found.width()).arg(found.height())));
+            QCOMPARE(found.topLeft(), QPoint(0, 0));
+            QCOMPARE(f.platform.pointerHistory, (QList<int>{11, 0}));
+            QVERIFY(f.w->PicLoaded);
+        }
+    }
+
+    void scaleCommandsNeverCompound()
+    {
+        MainFixture f;
+        load(f, picture(QStringLiteral("d.bmp"), 100, 80));
+        f.w->CmdPicRatio_Click(1);
+        f.w->CmdPicRatio_Click(3);
+        QCOMPARE(redArea(f.surface()), QRect(0, 0, 100, 80));
+    }
+
+    void scaleDrawsOutputNotBackground()
+    {
+        MainFixture f;
+        load(f, picture(QStringLiteral("e.bmp")));
+        f.w->CmdPicRatio_Click(2);
+        QVERIFY(f.w->PicBox->Picture().isNull());
+        // With screen hold off the drawn picture lives on the screen only.
+        f.w->PicBox->Refresh();
+        QCOMPARE(countPixels(f.surface(), White), f.surface().width() * f.surface().height());
+    }
+
+    void fractionalSizeIsPassedUnrounded()
+    {
+        MainFixture f;
+        load(f, picture(QStringLiteral("odd.bmp"), 101, 41));
+        f.w->CmdPicRatio_Click(0); // 25.25 x 10.25
+        const QImage s = f.surface();
+        QVERIFY(s.pixel(24, 9) != White);
+        QCOMPARE(s.pixel(26, 11), White);
+    }
+
+    void formats_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QPoint>("probe");
+        QTest::addColumn<QRgb>("color");
+        QImage q = quadrants(16, 8);
+        QTest::newRow("bmp 24-bit") << "p24.bmp" << encode(q, "bmp") << QPoint(1, 1) << qRgb(200, 0, 0);
+        QTest::newRow("bmp 32-bit") << "p32.bmp"
+                                    << encode(q.convertToFormat(QImage::Format_ARGB32), "bmp") << QPoint(12, 1)
+                                    << qRgb(0, 200, 0);
+        QTest::newRow("bmp 8-bit") << "p8.bmp"
+                                   << encode(q.convertToFormat(QImage::Format_Indexed8), "bmp") << QPoint(1, 6)
+                                   << qRgb(0, 0, 200);
+        QTest::newRow("bmp 1-bit") << "p1.bmp"
+                                   << encode(q.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "bmp")
+                                   << QPoint(12, 6) << qRgb(255, 255, 255);
+        QTest::newRow("bmp rle8") << "rle.bmp" << rle8Bmp() << QPoint(0, 0) << qRgb(255, 0, 0);
+        QTest::newRow("bmp top-down") << "top.bmp" << topDownBmp() << QPoint(0, 0) << qRgb(255, 0, 0);
+        QTest::newRow("dib named") << "p.dib" << encode(q, "bmp") << QPoint(1, 1) << qRgb(200, 0, 0);
+        QTest::newRow("bmp named .jpg") << "really-bmp.jpg" << encode(q, "bmp") << QPoint(1, 1) << qRgb(200, 0, 0);
+        QTest::newRow("jpeg baseline") << "p.jpg" << encode(quadrants(32, 16), "jpeg", 95) << QPoint(2, 2)
+                                       << qRgb(200, 0, 0);
+        QTest::newRow("jpeg progressive") << "prog.jpeg" << encode(quadrants(32, 16), "jpeg", 95, true)
+                                          << QPoint(30, 2) << qRgb(0, 200, 0);
+        QTest::newRow("jpeg greyscale") << "grey.jpg"
+                                        << encode(quadrants(32, 16).convertToFormat(QImage::Format_Grayscale8), "jpeg", 95)
+                                        << QPoint(2, 2)
+                                        << quadrants(32, 16).convertToFormat(QImage::Format_Grayscale8).pixel(2, 2);
+        QFile cmyk(QFINDTESTDATA("data/cmyk.jpg"));
+        cmyk.open(QIODevice::ReadOnly);
+        QTest::newRow("jpeg cmyk") << "cmyk.jpg" << cmyk.readAll() << QPoint(8, 8) << qRgb(200, 0, 0);
+        QTest::newRow("png") << "p.png" << encode(q, "png") << QPoint(1, 6) << qRgb(0, 0, 200);
+        QTest::newRow("gif") << "p.gif" << QByteArray() << QPoint(12, 6) << qRgb(240, 240, 0);
+    }
+    void formats()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QPoint, probe);
+        QFETCH(QRgb, color);
+        QString path;
+        if (bytes.isEmpty()) { // Qt cannot write GIF: build one from ImageMagick's own output
+            if (!QFile::exists(QStringLiteral("/usr/bin/convert")))
+                QSKIP("no convert");
+            path = dir.filePath(name);
+            const QString png = dir.filePath(QStringLiteral("for-gif.png"));
+            quadrants(16, 8).save(png);
+            QCOMPARE(QProcess::execute(QStringLiteral("convert"), {png, path}), 0);
+        } else {
+            path = file(name, bytes);
+        }
+        MainFixture f;
+        load(f, path);
+        QVERIFY2(f.platform.msgBoxes.isEmpty(), qPrintable(name));
+        QVERIFY(f.w->PicLoaded);
+        const QRgb got = f.surface().pixel(probe);
+        QVERIFY2(near(got, color, 30), qPrintable(QStringLiteral("%1: got %2,%3,%4").arg(name)
+                                                      .arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
+    }
+
+    void orientationTagShowsUpright()
+    {
+        // Stored 40 x 20, tagged "rotate 90 clockwise": shown 20 x 40.
+        const QString path = file(QStringLiteral("turned.jpg"), withOrientation(encode(quadrants(40, 20), "jpeg", 95), 6));
+        const imaging::Picture p = imaging::LoadPicture(path);
+        QVERIFY(p.ok());
+        QCOMPARE(p.naturalSize, QSize(20, 40));
+        QCOMPARE(p.image.size(), QSize(20, 40));
+        // The stored top-left (red) is now at the top right.
+        QVERIFY(near(p.image.pixel(18, 2), qRgb(200, 0, 0), 30));
+        const imaging::Picture quarter = imaging::LoadPicture(path, 4);
+        QCOMPARE(quarter.naturalSize, QSize(20, 40));
+        QCOMPARE(quarter.image.size(), QSize(5, 10));
+    }
+
+    void reducedJpegDecode()
+    {
+        const QString path = file(QStringLiteral("big.jpg"), encode(quadrants(800, 600), "jpeg", 90));
+        const imaging::Picture p = imaging::LoadPicture(path, 4);
+        QCOMPARE(p.naturalSize, QSize(800, 600));
+        QCOMPARE(p.image.size(), QSize(200, 150));
+    }
+
+    // Files the load command cannot read: a message naming the file, and nothing
+    // else changes.
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("corrupt jpeg") << "corrupt";
+        QTest::newRow("truncated jpeg") << "truncated";
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("text named .bmp") << "text";
+        QTest::newRow("bmp claiming huge size") << "huge";
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("directory") << "dir";
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("device") << "device";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, kind);
+        QString path;
+        const QByteArray jpeg = encode(quadrants(64, 64), "jpeg", 90);
+        if (kind == QLatin1String("corrupt")) {
+            QByteArray bad = jpeg;
+            for (int i = 200; i < bad.size() - 2; i += 7)
+                bad[i] = char(0xFF);
+            path = file(QStringLiteral("corrupt.jpg"), bad.left(20) + QByteArray(300, '\x13') + bad.mid(320));
+        } else if (kind == QLatin1String("truncated")) {
+            path = file(QStringLiteral("truncated.jpg"), jpeg.left(150));
+        } else if (kind == QLatin1String("empty")) {
+            path = file(QStringLiteral("empty.bmp"), QByteArray());
+        } else if (kind == QLatin1String("text")) {
+            path = file(QStringLiteral("notes.bmp"), "This is not a picture.\n");
+        } else if (kind == QLatin1String("huge")) {
+            path = file(QStringLiteral("huge.bmp"), bmp(100000, 100000, 24, 0, {}, QByteArray(64, 0)));
+        } else if (kind == QLatin1String("fifo")) {
+            path = dir.filePath(QStringLiteral("pipe.bmp"));
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("dir")) {
+            path = dir.filePath(QStringLiteral("folder.bmp"));
+            QDir().mkpath(path);
+        } else if (kind == QLatin1String("device")) {
+            path = QStringLiteral("/dev/zero");
+        } else {
+            path = dir.filePath(QStringLiteral("gone.bmp"));
+        }
+        MainFixture f;
+        const QString good = picture(QStringLiteral("good-%1.bmp").arg(kind), 60, 40);
+        load(f, good);
+        f.w->PicBox->setAutoRedraw(true);
+        f.drag({100, 100}, {150, 120});
+        const QImage before = f.surface();
+        QElapsedTimer clock;
+        clock.start();
+        load(f, path);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(f.platform.msgBoxes.size(), 1);
+        QCOMPARE(f.platform.msgBoxes.at(0).prompt, Unreadable + path);
+        QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
+        QCOMPARE(f.platform.msgBoxes.at(0).title, QStringLiteral("Sketrin"));
+        QCOMPARE(f.surface(), before);
+        QVERIFY(f.w->PicLoaded);
+        QCOMPARE(f.w->PicBox->Picture().size(), QSize(60, 40));
+        QCOMPARE(f.w->CDialog.FileName, path);
+        QCOMPARE(f.w->CDialog.CancelError, false);
+    }
+
+    void rememberedFileGoneBeforeScale_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("replaced by garbage") << true;
+    }
+    void rememberedFileGoneBeforeScale()
+    {
+        QFETCH(bool, replace);
+        MainFixture f;
+        const QString path = picture(QStringLiteral("vanishing.bmp"), 50, 50);
+        load(f, path);
+        QFile::remove(path);
+        if (replace)
+            writeFile(path, QByteArray(500, 'z'));
+        const QImage before = f.surface();
+        f.w->CmdPicRatio_Click(3);
+        QCOMPARE(f.platform.msgBoxes.size(), 1);
+        QCOMPARE(f.platform.msgBoxes.at(0).prompt, Unreadable + path);
+        QCOMPARE(f.surface(), before);
+        QCOMPARE(f.platform.screenMousePointer(), 0);
+        QCOMPARE(f.platform.msgBoxes.at(0).pointerWhenShown, 0);
+        QVERIFY(f.w->PicLoaded);
+    }
+};
+
+QTEST_MAIN(TestPictures)
+#include "tst_pictures.moc"
