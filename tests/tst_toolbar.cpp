@@ -1,0 +1,263 @@
+#include "MainFixture.h"
+#include "TestSupport.h"
+
+#include "forms/LineControl.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+
+using namespace testing;
+
+namespace {
+
+enum class L { Plain, Hover, Pressed, Other };
+
+L lookOf(forms::PictureBox *b)
+{
+    const QRgb bg = buttonBackground(b);
+    const bool framed = buttonFramed(b);
+    if (bg == PlainLook && !framed)
+        return L::Plain;
+    if (bg == HoverLook && framed)
+        return L::Hover;
+    if (bg == PressedLook && framed)
+        return L::Pressed;
+    return L::Other;
+}
+
+// A point on the window's own background, in the toolbar's gap left of TBar 0.
+const QPoint Background(100, 18);
+
+} // namespace
+
+class TestToolbar : public QObject
+{
+    Q_OBJECT
+
+    static void moveOnto(QWidget *w, QPoint at = QPoint(8, 8)) { QTest::mouseMove(w, at); }
+    static void moveToBackground(MainFixture &f) { QTest::mouseMove(f.w->Client, Background); }
+
+private slots:
+    void pictures()
+    {
+        MainFixture f(false);
+        QSet<QByteArray> seen;
+        QList<forms::PictureBox *> all;
+        for (auto *b : f.w->TBar)
+            all << b;
+        for (auto *b : f.w->TBarB)
+            all << b;
+        for (forms::PictureBox *b : all) {
+            const QImage p = b->Picture().convertToFormat(QImage::Format_ARGB32);
+            QCOMPARE(p.size(), QSize(16, 16));
+            QVERIFY2(p.hasAlphaChannel(), qPrintable(b->objectName()));
+            const QByteArray bytes(reinterpret_cast<const char *>(p.constBits()), int(p.sizeInBytes()));
+            QVERIFY2(!seen.contains(bytes), qPrintable(b->objectName() + QStringLiteral(" repeats a picture")));
+            seen.insert(bytes);
+        }
+        QVERIFY(!f.w->windowIcon().pixmap(16, 16).isNull());
+        QVERIFY(!f.w->windowIcon().pixmap(32, 32).isNull());
+    }
+
+    void startUpLooksAndTooltips()
+    {
+        MainFixture f;
+        for (int i = 0; i < 14; ++i)
+            QCOMPARE(lookOf(f.w->TBarB[i]), (i == 0 || i == 3) ? L::Pressed : L::Plain);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(lookOf(f.w->TBar[i]), L::Plain);
+        const QStringList tbar = {"画像読み込み...", "画面クリア", "ペンの色...", "画像 1/4倍読み込み",
+                                  "画像 1/2倍読み込み", "画像 等倍読み込み", "画像 2倍読み込み",
+                                  "画像 4倍読み込み", "モノクロ加工", "セピア加工"};
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(f.w->TBar[i]->toolTip(), tbar.at(i));
+            QCOMPARE(f.w->TBar[i]->accessibleName(), tbar.at(i));
+        }
+        QStringList tbarb = {"ペンモード", "消しゴムモード", "画面保持 ON/OFF"};
+        for (int n = 1; n <= 9; ++n)
+            tbarb << QStringLiteral("ペン 太さ%1").arg(n);
+        tbarb << "消しゴム 小" << "消しゴム 大";
+        for (int i = 0; i < 14; ++i) {
+            QCOMPARE(f.w->TBarB[i]->toolTip(), tbarb.at(i));
+            QCOMPARE(f.w->TBarB[i]->accessibleName(), tbarb.at(i));
+        }
+        QCOMPARE(f.w->ColView->toolTip(), QStringLiteral("ペンの色"));
+    }
+
+    void hoverThenLeaveAcrossTheBackground()
+    {
+        MainFixture f;
+        moveOnto(f.w->TBar[4]);
+        QCOMPARE(lookOf(f.w->TBar[4]), L::Hover);
+        moveToBackground(f);
+        QCOMPARE(lookOf(f.w->TBar[4]), L::Plain);
+    }
+
+    void leavingStraightOntoTheSurfaceKeepsTheHover()
+    {
+        MainFixture f;
+        moveOnto(f.w->TBarB[5]);
+        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
+        QTest::mouseMove(f.w->PicBox, QPoint(40, 5));
+        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
+        QTest::mouseMove(f.w->ColView, QPoint(5, 5));
+        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
+        moveToBackground(f);
+        QCOMPARE(lookOf(f.w->TBarB[5]), L::Plain);
+    }
+
+    void heldCommandButton_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("left") << int(Qt::LeftButton);
+        QTest::newRow("right") << int(Qt::RightButton);
+    }
+    void heldCommandButton()
+    {
+        QFETCH(int, button);
+        const auto b = Qt::MouseButton(button);
+        MainFixture f;
+        forms::PictureBox *clear = f.w->TBar[1];
+        moveOnto(clear);
+        QTest::mousePress(clear, b, {}, QPoint(8, 8));
+        QCOMPARE(lookOf(clear), L::Pressed);
+        QTest::mouseMove(clear, QPoint(9, 9));
+        QCOMPARE(lookOf(clear), L::Hover);
+        f.w->PicBox->setAutoRedraw(true);
+        f.w->PicBox->PSet(10, 10, 0);
+        QTest::mouseRelease(clear, b, {}, QPoint(9, 9));
+        QCOMPARE(lookOf(clear), L::Plain);
+        // The click ran the clear command.
+        QCOMPARE(f.surface().pixel(10, 10), White);
+    }
+
+    void commandButtonsRunTheirCommands()
+    {
+        MainFixture f;
+        // Without a picture: the scale and filter buttons give their messages.
+        for (int i = 3; i <= 9; ++i)
+            QTest::mouseClick(f.w->TBar[i], Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(f.platform.msgBoxes.size(), 7);
+        QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("画像が読み込まれていません"));
+        QCOMPARE(f.platform.msgBoxes.at(6).prompt, QStringLiteral("画像が読み込まれていません。"));
+        QTest::mouseClick(f.w->TBar[0], Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(f.platform.openDialogFilters.size(), 1);
+        f.platform.colorAnswers.push_back(255);
+        QTest::mouseClick(f.w->TBar[2], Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(f.w->PenColor, QStringLiteral("255"));
+    }
+
+    void screenHoldToggle()
+    {
+        MainFixture f;
+        forms::PictureBox *hold = f.w->TBarB[2];
+        QTest::mouseClick(hold, Qt::LeftButton, {}, QPoint(8, 8));
+        QVERIFY(f.w->PicBox->AutoRedraw());
+        QVERIFY(f.w->CmdPicRemain[1]->isChecked());
+        QCOMPARE(lookOf(hold), L::Pressed);
+        QTest::mouseClick(hold, Qt::LeftButton, {}, QPoint(8, 8));
+        QVERIFY(!f.w->PicBox->AutoRedraw());
+        QVERIFY(f.w->CmdPicRemain[0]->isChecked());
+        QCOMPARE(lookOf(hold), L::Plain);
+    }
+
+    void checkedWidthButtonIsPressedAgainAfterTheReset()
+    {
+        MainFixture f;
+        moveOnto(f.w->TBarB[3]);
+        QCOMPARE(lookOf(f.w->TBarB[3]), L::Hover);
+        moveOnto(f.w->TBarB[0]);
+        moveToBackground(f);
+        QCOMPARE(lookOf(f.w->TBarB[3]), L::Pressed);
+        // The current tool's button is not touched: it keeps its hover.
+        QCOMPARE(lookOf(f.w->TBarB[0]), L::Hover);
+    }
+
+    void largeEraserButtonKeepsItsHover()
+    {
+        MainFixture f;
+        QTest::mouseClick(f.w->TBarB[13], Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(lookOf(f.w->TBarB[1]), L::Pressed);
+        QCOMPARE(lookOf(f.w->TBarB[13]), L::Pressed);
+        for (int i = 3; i <= 11; ++i)
+            QCOMPARE(lookOf(f.w->TBarB[i]), L::Plain);
+        moveOnto(f.w->TBarB[13]);
+        moveToBackground(f);
+        QCOMPARE(lookOf(f.w->TBarB[13]), L::Hover);
+        QCOMPARE(lookOf(f.w->TBarB[0]), L::Plain);
+    }
+
+    void firstEraserClickSelectsTheSmallEraser()
+    {
+        MainFixture f;
+        QTest::mouseClick(f.w->TBarB[1], Qt::RightButton, {}, QPoint(8, 8));
+        QVERIFY(f.w->EraserMode);
+        QVERIFY(f.w->EraserSize[0]->isChecked());
+        QCOMPARE(lookOf(f.w->TBarB[12]), L::Pressed);
+    }
+
+    void hideAndShow()
+    {
+        MainFixture f;
+        Main &w = *f.w;
+        w.CmdPicRemain_Click(1);
+        QList<QImage> looks;
+        for (auto *b : w.TBarB)
+            looks << b->ScreenImage().copy(0, 0, 17, 17);
+        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
+
+        w.CmdToolBarVisible->trigger();
+        QVERIFY(!w.ToolBarShown);
+        QCOMPARE(w.CmdToolBarVisible->text(), QStringLiteral("ツールバーの表示(&T)"));
+        QCOMPARE(w.PicBox->geometry(), QRect(5, 5, 464, 282));
+        QCOMPARE(w.Client->size(), QSize(474, 292));
+        for (auto *b : w.TBar)
+            QVERIFY(!b->isVisible());
+        for (auto *b : w.TBarB)
+            QVERIFY(!b->isVisible());
+        for (auto *l : w.ToolBarTip)
+            QVERIFY(!l->isVisible());
+        for (auto *l : w.Sepa)
+            QVERIFY(!l->isVisible());
+        for (auto *l : w.TopLine)
+            QVERIFY(!l->isVisible());
+        QVERIFY(!w.ColView->isVisible());
+        QVERIFY(w.PicBox->isVisible());
+
+        w.CmdToolBarVisible->trigger();
+        QVERIFY(w.ToolBarShown);
+        QCOMPARE(w.CmdToolBarVisible->text(), QStringLiteral("ツールバーの非表示(&T)"));
+        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
+        QVERIFY(w.ColView->isVisible());
+        for (int i = 0; i < 14; ++i)
+            QCOMPARE(w.TBarB[i]->ScreenImage().copy(0, 0, 17, 17), looks.at(i));
+    }
+
+    void selectionsWhileHiddenShowLater()
+    {
+        MainFixture f;
+        Main &w = *f.w;
+        w.CmdToolBarVisible_Click();
+        w.PenSize[6]->trigger();
+        w.CmdPicRemain[1]->trigger();
+        w.CmdToolBarVisible_Click();
+        QCOMPARE(lookOf(w.TBarB[0]), L::Pressed);
+        QCOMPARE(lookOf(w.TBarB[9]), L::Pressed);
+        QCOMPARE(lookOf(w.TBarB[2]), L::Pressed);
+        QCOMPARE(lookOf(w.TBarB[3]), L::Plain);
+    }
+
+    void toolbarScreenshot()
+    {
+        // Kept for a person to look at: the toolbar right after start-up.
+        MainFixture f;
+        const QImage shot = f.w->Client->grab(QRect(0, 0, 474, 48)).toImage();
+        const QString dir = QDir::current().filePath(QStringLiteral("artifacts"));
+        QDir().mkpath(dir);
+        QVERIFY(shot.scaled(shot.size() * 3).save(dir + QStringLiteral("/toolbar-offscreen.png")));
+        QCOMPARE(shot.pixel(40 + 16, 8), qRgb(82, 150, 247)); // TBarB 0's right frame edge
+    }
+};
+
+QTEST_MAIN(TestToolbar)
+#include "tst_toolbar.moc"
