@@ -86,13 +86,52 @@ greater() { [ "$1" -gt "$2" ]; }
 between() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
 equal() { [ "$1" = "$2" ]; }
 
-# --- the title, a first stroke --------------------------------------------------
+# --- the title, the toolbar after start-up -------------------------------------
 start_app || exit 1
 check "title reads Sketrin Ver2.0" equal "$(xdotool getwindowname "$WID")" "Sketrin Ver2.0"
+
+f=$(shot startup)
+CX=$X
+CY=$((Y + MENU))
+convert "$f" -crop "474x48+$CX+$CY" +repage -filter point -resize 300% "$OUT/toolbar.png"
+frame_at() { equal "$("$PROBE" pixel "$f" $((CX + $1)) $((CY + $2)))" "82 150 247"; }
+check "pen-mode button (TBarB 0) shows the pressed frame" frame_at 56 8
+check "width-1 button (TBarB 3) shows the pressed frame" frame_at 60 32
+check "eraser-mode button (TBarB 1) is plain" eval '! frame_at 76 8'
+
+button() { # left top: click the toolbar button at that client position
+  xdotool mousemove $((CX + $1 + 8)) $((CY + $2 + 8)) click 1
+  sleep 0.8
+}
+message_shown() { timeout 5 xdotool search --sync --onlyvisible --name '^Sketrin$' >/dev/null; }
+answer() { xdotool key "$1"; sleep 0.5; }
+for left in 224 244 264 284 304; do
+  button "$left" 0
+  check "scale button at $left says there is no picture" message_shown
+  answer Return
+done
+for left in 352 372; do
+  button "$left" 0
+  check "filter button at $left says there is no picture" message_shown
+  answer Return
+done
+no_message() { ! xdotool search --onlyvisible --name '^Sketrin$' >/dev/null; }
+check "Enter closed every message" no_message
+dialog_open() { [ "$(xdotool getwindowfocus)" != "$WID" ]; }
+button 112 0
+check "the load button opens the file dialog" dialog_open
+answer Escape
+button 172 0
+check "the colour button opens the colour dialog" dialog_open
+answer Escape
+xdotool mousemove $((SX + 200)) $((SY + 200))
 
 drag 40 40 200 120
 f=$(shot stroke)
 check "a drag leaves black pixels" greater "$(count "$f" 0 0 464 237 0 0 0 60)" 100
+button 132 0
+f=$(shot cleared)
+check "the clear button clears the surface" equal "$(count "$f" 0 0 462 237 0 0 0 60)" 0
 
 # --- F5 gives a pen about five pixels wide --------------------------------------
 xdotool key F5
