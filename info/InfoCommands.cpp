@@ -1,10 +1,58 @@
 // Help, home page, and the two information windows.
 #include "app/Main.h"
 
-void Main::CmdHelpRef_Click() {}
+#include "app/AppInfo.h"
+#include "info/Addresses.h"
+#include "info/Help.h"
+#include "info/VerInfo.h"
+#include "info/ZELVO.h"
 
-void Main::CmdOpenHP_Click() {}
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 
-void Main::CmdSoftwareVote_Click() {}
+namespace {
 
-void Main::CmdShowVersionInfo_Click() {}
+// Centres a dialog over the screen; where the platform cannot place windows the
+// dialog still opens, over its parent's area.
+void centreOnScreen(QWidget &dialog, QWidget *fallback)
+{
+    QScreen *screen = fallback && fallback->screen() ? fallback->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    dialog.move(area.center() - dialog.rect().center());
+}
+
+} // namespace
+
+void Main::CmdHelpRef_Click()
+{
+    const info::HelpCommand help = info::helpCommand(QCoreApplication::applicationDirPath());
+    if (!m_platform.startProgram(help.program, help.arguments)) {
+        m_platform.MsgBox(QStringLiteral("ヘルプファイルを開けませんでした。") + QStringLiteral("\r\n") + help.helpFile,
+                          forms::vbCritical, app::AppTitle());
+    }
+}
+
+void Main::CmdOpenHP_Click()
+{
+    // Returns at once; a failure is silent.
+    m_platform.openUrl(QUrl(info::HomePageAddress()));
+}
+
+void Main::CmdSoftwareVote_Click()
+{
+    ZELVO window(m_platform);
+    window.setWindowModality(Qt::ApplicationModal);
+    centreOnScreen(window, this);
+    window.exec();
+}
+
+void Main::CmdShowVersionInfo_Click()
+{
+    VerInfo window(m_platform);
+    window.setWindowModality(Qt::ApplicationModal);
+    centreOnScreen(window, this);
+    window.exec();
+}
