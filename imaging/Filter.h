@@ -28,4 +28,11 @@ void SepiaBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QIma
 void MonochromeLine(const std::uint32_t *in, std::uint32_t *out, int count);
 void SepiaLine(const std::uint32_t *in, std::uint32_t *out, int count);
 
+namespace detail {
+// The scanline code for each instruction set, for tests that must cover them all.
+enum class Isa { Baseline, SSE41, AVX2 };
+bool supported(Isa isa);
+void toneLine(Isa isa, bool sepia, const std::uint32_t *in, std::uint32_t *out, int count);
+} // namespace detail
+
 } // namespace Filter

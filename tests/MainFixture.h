@@ -21,7 +21,8 @@ struct MainFixture
         w = std::make_unique<Main>(platform);
         if (show) {
             w->show();
-            QTest::qWaitForWindowExposed(w.get());
+            if (!QTest::qWaitForWindowExposed(w.get()))
+                qWarning("the main window was not exposed");
         }
     }
 

@@ -103,16 +103,27 @@ private slots:
             QCOMPARE(Filter::MonochromePixel(Filter::MonochromePixel(c)), Filter::MonochromePixel(c));
     }
 
-    // Every one of the 2^24 colours, through the scanline code the commands use,
-    // against the double-precision formula.
+    // Every one of the 2^24 colours, through the scanline code for each instruction
+    // set, against the double-precision formula.
+    void allColoursMatchTheFormula_data()
+    {
+        QTest::addColumn<int>("isa");
+        QTest::newRow("baseline x86-64") << int(Filter::detail::Isa::Baseline);
+        QTest::newRow("SSE4.1") << int(Filter::detail::Isa::SSE41);
+        QTest::newRow("AVX2") << int(Filter::detail::Isa::AVX2);
+    }
     void allColoursMatchTheFormula()
     {
+        QFETCH(int, isa);
+        const auto which = Filter::detail::Isa(isa);
+        if (!Filter::detail::supported(which))
+            QSKIP("this processor lacks the instruction set");
         std::vector<std::uint32_t> in(1 << 16), mono(1 << 16), sepia(1 << 16);
         for (std::uint32_t hi = 0; hi < 256; ++hi) {
             for (std::uint32_t lo = 0; lo < (1u << 16); ++lo)
                 in[lo] = 0xFF000000u | (hi << 16) | lo;
-            Filter::MonochromeLine(in.data(), mono.data(), int(in.size()));
-            Filter::SepiaLine(in.data(), sepia.data(), int(in.size()));
+            Filter::detail::toneLine(which, false, in.data(), mono.data(), int(in.size()));
+            Filter::detail::toneLine(which, true, in.data(), sepia.data(), int(in.size()));
             for (std::uint32_t lo = 0; lo < (1u << 16); ++lo) {
                 const QRgb p = in[lo];
                 const int y = referenceLuma(colorWord(qRed(p), qGreen(p), qBlue(p)));

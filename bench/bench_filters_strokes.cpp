@@ -1,0 +1,231 @@
+// Benchmarks of the hot paths, each beside a baseline measured in the same run.
+#include "app/Main.h"
+#include "forms/LineControl.h"
+#include "forms/PictureBox.h"
+#include "forms/ScriptedPlatform.h"
+#include "imaging/Filter.h"
+#include "imaging/PictureFile.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int BigW = 3840;
+constexpr int BigH = 2160;
+
+QImage photoLike(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            line[x] = qRgb((x * 7 + y) & 0xFF, (x ^ y) & 0xFF, (x * 3 + y * 5) & 0xFF);
+    }
+    return image;
+}
+
+// --- Filters ---------------------------------------------------------------------
+
+void Baseline_Memcpy4K(benchmark::State &state)
+{
+    const QImage src = photoLike(BigW, BigH);
+    QImage dst(BigW, BigH, QImage::Format_RGB32);
+    for (auto _ : state) {
+        std::memcpy(dst.bits(), src.constBits(), size_t(src.sizeInBytes()));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Baseline_Memcpy4K)->Unit(benchmark::kMillisecond);
+
+void MonochromeBlt4K(benchmark::State &state)
+{
+    const QImage original = photoLike(BigW, BigH);
+    QImage image = original.copy();
+    for (auto _ : state) {
+        Filter::MonochromeBlt(image, 0, 0, BigW, BigH, image, 0, 0);
+        benchmark::ClobberMemory();
+        state.PauseTiming();
+        std::memcpy(image.bits(), original.constBits(), size_t(original.sizeInBytes()));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(MonochromeBlt4K)->Unit(benchmark::kMillisecond);
+
+void SepiaBlt4K(benchmark::State &state)
+{
+    const QImage original = photoLike(BigW, BigH);
+    QImage image = original.copy();
+    for (auto _ : state) {
+        Filter::SepiaBlt(image, 0, 0, BigW, BigH, image, 0, 0);
+        benchmark::ClobberMemory();
+        state.PauseTiming();
+        std::memcpy(image.bits(), original.constBits(), size_t(original.sizeInBytes()));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(SepiaBlt4K)->Unit(benchmark::kMillisecond);
+
+// --- Strokes ---------------------------------------------------------------------
+
+struct Surface
+{
+    forms::ScriptedPlatform platform;
+    std::unique_ptr<Main> main;
+    Surface(int w, int h)
+    {
+        main = std::make_unique<Main>(platform);
+        main->Client->resize(w + 10, h + 53);
+        main->Form_Resize();
+        main->CmdPicRemain_Click(1); // both layers, the costlier case
+        main->PicBox->PersistentImage();
+    }
+};
+
+// One pen move: the handler the mouse-move event runs.
+void penMoves(benchmark::State &state, int w, int h)
+{
+    Surface s(w, h);
+    Main &m = *s.main;
+    m.PicBox_MouseDown(1, 0, 100, 100);
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        m.PicBox_MouseMove(1, 0, x, 100 + (int(x) & 7));
+    }
+    QApplication::processEvents();
+}
+void PenMove_464x239(benchmark::State &state) { penMoves(state, 464, 239); }
+void PenMove_3840x2160(benchmark::State &state) { penMoves(state, BigW, BigH); }
+BENCHMARK(PenMove_464x239)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PenMove_3840x2160)->Unit(benchmark::kMicrosecond);
+
+void EraserLargeStamp_W9(benchmark::State &state)
+{
+    Surface s(464, 239);
+    Main &m = *s.main;
+    m.PenSize_Click(8);
+    m.EraserSize_Click(1);
+    m.PicBox_MouseDown(1, 0, 100, 100);
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        m.PicBox_MouseMove(1, 0, x, 100);
+    }
+    QApplication::processEvents();
+}
+BENCHMARK(EraserLargeStamp_W9)->Unit(benchmark::kMicrosecond);
+
+// A long session: 2,000 strokes of 20 moves; the last 100 moves against the first.
+void LongSession(benchmark::State &state)
+{
+    Surface s(1280, 720);
+    Main &m = *s.main;
+    for (auto _ : state) {
+        for (int stroke = 0; stroke < 2000; ++stroke) {
+            const float y = float(stroke % 700);
+            m.PicBox_MouseDown(1, 0, 10, y);
+            for (int i = 0; i < 20; ++i)
+                m.PicBox_MouseMove(1, 0, 10 + i * 13, y + (i & 3));
+            m.PicBox_MouseUp(1, 0, 270, y);
+            if (stroke % 100 == 0)
+                QApplication::processEvents();
+        }
+    }
+}
+BENCHMARK(LongSession)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void PenMovesAfterSession(benchmark::State &state)
+{
+    Surface s(1280, 720);
+    Main &m = *s.main;
+    const bool after = state.range(0) != 0;
+    if (after) {
+        for (int stroke = 0; stroke < 2000; ++stroke) {
+            m.PicBox_MouseDown(1, 0, 10, float(stroke % 700));
+            for (int i = 0; i < 20; ++i)
+                m.PicBox_MouseMove(1, 0, 10 + i * 13, float(stroke % 700));
+            m.PicBox_MouseUp(1, 0, 10, 10);
+        }
+        QApplication::processEvents();
+    }
+    m.PicBox_MouseDown(1, 0, 100, 100);
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        m.PicBox_MouseMove(1, 0, x, 100);
+    }
+}
+BENCHMARK(PenMovesAfterSession)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// --- Pictures --------------------------------------------------------------------
+
+const QString &bigJpeg()
+{
+    static QTemporaryDir dir;
+    static QString path;
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("photo-6000x4000.jpg"));
+        QImageWriter writer(path, "jpeg");
+        writer.setQuality(85);
+        writer.write(photoLike(6000, 4000));
+    }
+    return path;
+}
+
+void Baseline_BareDecode6000x4000(benchmark::State &state)
+{
+    const QString path = bigJpeg();
+    for (auto _ : state) {
+        QImageReader reader(path);
+        reader.setAllocationLimit(1024);
+        QImage image = reader.read();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(Baseline_BareDecode6000x4000)->Unit(benchmark::kMillisecond);
+
+void LoadCommand6000x4000(benchmark::State &state)
+{
+    const QString path = bigJpeg();
+    Surface s(464, 239);
+    for (auto _ : state) {
+        s.platform.openAnswers.push_back(path);
+        s.main->CmdPicLoad_Click();
+        benchmark::DoNotOptimize(s.main->PicBox->ScreenImage().constBits());
+    }
+}
+BENCHMARK(LoadCommand6000x4000)->Unit(benchmark::kMillisecond);
+
+void ScaleCommand(benchmark::State &state)
+{
+    const QString path = bigJpeg();
+    Surface s(464, 239);
+    s.platform.openAnswers.push_back(path);
+    s.main->CmdPicLoad_Click();
+    const int index = int(state.range(0));
+    for (auto _ : state) {
+        s.main->CmdPicRatio_Click(index);
+        benchmark::DoNotOptimize(s.main->PicBox->ScreenImage().constBits());
+    }
+}
+BENCHMARK(ScaleCommand)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
