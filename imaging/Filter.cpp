@@ -184,12 +184,16 @@ __attribute__((target("sse4.1"))) void monoSse41(const std::uint32_t *in, std::u
 __attribute__((target("sse4.1"))) void sepiaSse41(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
 __attribute__((target("avx2"))) void monoAvx2(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
 __attribute__((target("avx2"))) void sepiaAvx2(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void monoAvx512(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void sepiaAvx512(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
 #endif
 
 ToneFn toneFor(detail::Isa isa, bool sepia)
 {
     switch (isa) {
 #if SKETRIN_X86
+    case detail::Isa::AVX512:
+        return sepia ? sepiaAvx512 : monoAvx512;
     case detail::Isa::AVX2:
         return sepia ? sepiaAvx2 : monoAvx2;
     case detail::Isa::SSE41:
@@ -203,6 +207,8 @@ ToneFn toneFor(detail::Isa isa, bool sepia)
 detail::Isa bestIsa()
 {
 #if SKETRIN_X86
+    if (detail::supported(detail::Isa::AVX512))
+        return detail::Isa::AVX512;
     if (detail::supported(detail::Isa::AVX2))
         return detail::Isa::AVX2;
     if (detail::supported(detail::Isa::SSE41))
@@ -230,6 +236,10 @@ bool supported(Isa isa)
     case Isa::AVX2:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2");
+    case Isa::AVX512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
 #endif
     default:
         return false;

@@ -30,7 +30,7 @@ void SepiaLine(const std::uint32_t *in, std::uint32_t *out, int count);
 
 namespace detail {
 // The scanline code for each instruction set, for tests that must cover them all.
-enum class Isa { Baseline, SSE41, AVX2 };
+enum class Isa { Baseline, SSE41, AVX2, AVX512 };
 bool supported(Isa isa);
 void toneLine(Isa isa, bool sepia, const std::uint32_t *in, std::uint32_t *out, int count);
 } // namespace detail

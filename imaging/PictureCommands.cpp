@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <cmath>
+
 namespace {
 
 const int ScalePercent[5] = {25, 50, 100, 200, 400};
@@ -60,8 +62,14 @@ void Main::CmdPicRatio_Click(int Index)
         return;
     forms::BusyPointer busy(m_platform);
     const int P = ScalePercent[Index];
-    const int reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
-    const imaging::Picture picture = imaging::LoadPicture(CDialog.FileName, reduceBy);
+    // Only what lands on the surface is decoded; at 1/4 and 1/2 a JPEG is decoded
+    // straight at the smaller size.
+    imaging::LoadOptions options;
+    options.reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
+    options.needed = QRect(0, 0, int(std::ceil(PicBox->ScaleWidth() * 100.0 / P)) + 2,
+                           int(std::ceil(PicBox->ScaleHeight() * 100.0 / P)) + 2);
+    PreLoad->setPicture(QImage()); // the last picture read goes before the next one comes
+    const imaging::Picture picture = imaging::LoadPicture(CDialog.FileName, options);
     if (!picture.ok()) {
         // The remembered file is gone or no longer a picture: leave the surface as
         // it is (the busy pointer goes back before the message shows).
@@ -73,5 +81,9 @@ void Main::CmdPicRatio_Click(int Index)
     const double W = double(float(PreLoad->ScaleWidth())) * P / 100.0;
     const double H = double(float(PreLoad->ScaleHeight())) * P / 100.0;
     PicBox->setPicture(QImage());
-    PicBox->PaintPicture(PreLoad->Picture(), 0, 0, W, H);
+    // The picture held covers part of the file (the rest would fall outside the
+    // surface): it is drawn at the place and size that part has in the W x H whole.
+    const QSizeF natural(PreLoad->ScaleWidth(), PreLoad->ScaleHeight());
+    PicBox->PaintPicture(PreLoad->Picture(), 0, 0, W * picture.covers.width() / natural.width(),
+                         H * picture.covers.height() / natural.height());
 }

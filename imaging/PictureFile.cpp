@@ -20,7 +20,7 @@ Picture failure(const QString &why)
 
 } // namespace
 
-Picture LoadPicture(const QString &path, int reduceBy)
+Picture LoadPicture(const QString &path, const LoadOptions &options)
 {
     if (path.isEmpty())
         return failure(QStringLiteral("no file"));
@@ -50,20 +50,43 @@ Picture LoadPicture(const QString &path, int reduceBy)
     // The header's size is only a hint (some BMPs store a negative height); the
     // decoded picture says what it really is.
     const QSize stored = reader.size();
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    bool reduced = false;
-    if (reduceBy > 1 && stored.isValid() && !stored.isEmpty() && reader.format() == "jpeg" &&
-        reader.supportsOption(QImageIOHandler::ScaledSize)) {
+    const bool sized = stored.isValid() && !stored.isEmpty();
+    const bool upright = reader.transformation() == QImageIOHandler::TransformationNone;
+    const bool jpeg = reader.format() == "jpeg";
+    QRectF covers;
+    QSize scaled;
+    if (sized && options.reduceBy > 1 && jpeg && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         // libjpeg decodes straight to 1/2 or 1/4 of the size.
-        reader.setScaledSize(QSize((stored.width() + reduceBy - 1) / reduceBy,
-                                   (stored.height() + reduceBy - 1) / reduceBy));
-        reduced = true;
+        scaled = QSize((stored.width() + options.reduceBy - 1) / options.reduceBy,
+                       (stored.height() + options.reduceBy - 1) / options.reduceBy);
+        reader.setScaledSize(scaled);
+    }
+    if (sized && upright && options.needed.isValid()) {
+        const QRect part = options.needed.intersected(QRect(QPoint(0, 0), stored));
+        if (!part.isEmpty() && part != QRect(QPoint(0, 0), stored)) {
+            if (scaled.isValid()) {
+                const double fx = double(scaled.width()) / stored.width();
+                const double fy = double(scaled.height()) / stored.height();
+                const QRect scaledPart = QRectF(0, 0, part.right() * fx + 2, part.bottom() * fy + 2)
+                                             .toAlignedRect()
+                                             .intersected(QRect(QPoint(0, 0), scaled));
+                reader.setScaledClipRect(scaledPart);
+                covers = QRectF(0, 0, scaledPart.width() / fx, scaledPart.height() / fy);
+            } else {
+                reader.setClipRect(part);
+                covers = QRectF(part);
+            }
+        }
     }
 
     Picture picture;
     if (!reader.read(&picture.image) || picture.image.isNull())
         return failure(reader.errorString());
-    picture.naturalSize = reduced ? (turned ? stored.transposed() : stored) : picture.image.size();
+    if (sized && (scaled.isValid() || covers.isValid()))
+        picture.naturalSize = upright ? stored : (reader.transformation() & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored);
+    else
+        picture.naturalSize = picture.image.size();
+    picture.covers = covers.isValid() ? covers : QRectF(QPointF(0, 0), QSizeF(picture.naturalSize));
     return picture;
 }
 

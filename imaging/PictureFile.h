@@ -14,17 +14,25 @@ struct Picture
 {
     QImage image;      // may be smaller than naturalSize when decoded reduced
     QSize naturalSize; // upright size in pixels
+    QRectF covers;     // the part of the picture, in natural pixels, that image holds
     QString error;     // empty on success
 
     bool ok() const { return error.isEmpty() && !image.isNull(); }
 };
 
+struct LoadOptions
+{
+    // 2 or 4: a decoder that can decode straight at a reduced size (JPEG) is asked
+    // to.
+    int reduceBy = 1;
+    // When valid: only this part (in natural pixels) is needed. Decoders that can
+    // skip the rest do, so that a large photo drawn enlarged costs little memory.
+    QRect needed;
+};
+
 // Reads a picture file. The format is found from the content, not the name; photos
 // with an orientation tag come out upright. Only regular files are read, so a named
 // pipe or a device cannot hang the program.
-//
-// With reduceBy 2 or 4, a decoder that can decode directly at a reduced size (JPEG)
-// is asked to; naturalSize still reports the full size.
-Picture LoadPicture(const QString &path, int reduceBy = 1);
+Picture LoadPicture(const QString &path, const LoadOptions &options = {});
 
 } // namespace imaging

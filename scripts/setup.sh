@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-wayland
   libgl-dev libxkbcommon-dev
   libbenchmark-dev
-  fonts-ipafont-gothic fonts-noto-cjk
+  fonts-ipafont-gothic fonts-noto-cjk python3
   xvfb xdotool x11-apps imagemagick xauth
 )
 

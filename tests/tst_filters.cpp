@@ -111,6 +111,7 @@ private slots:
         QTest::newRow("baseline x86-64") << int(Filter::detail::Isa::Baseline);
         QTest::newRow("SSE4.1") << int(Filter::detail::Isa::SSE41);
         QTest::newRow("AVX2") << int(Filter::detail::Isa::AVX2);
+        QTest::newRow("AVX-512") << int(Filter::detail::Isa::AVX512);
     }
     void allColoursMatchTheFormula()
     {

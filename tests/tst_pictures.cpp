@@ -165,6 +165,48 @@ private slots:
         }
     }
 
+    // The scale commands decode only the part that lands on the surface; what they
+    // draw must be what drawing the whole picture would give.
+    void partialDecodeDrawsLikeTheWhole_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("index");
+        for (const QString &format : {QStringLiteral("jpeg"), QStringLiteral("bmp")})
+            for (int index = 0; index < 5; ++index)
+                QTest::addRow("%s index %d", qPrintable(format), index) << format << index;
+    }
+    void partialDecodeDrawsLikeTheWhole()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, index);
+        QImage photo(1999, 1501, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                photo.setPixel(x, y, qRgb((x * 5) & 0xFF, (y * 3) & 0xFF, ((x + y) * 7) & 0xFF));
+        const QString path = file(QStringLiteral("photo.") + format, encode(photo, format.toLatin1().constData(), 92));
+        MainFixture f;
+        load(f, path);
+        f.w->CmdPicRatio_Click(index);
+        const double P = QList<int>{25, 50, 100, 200, 400}.at(index);
+        imaging::LoadOptions whole;
+        whole.reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
+        const imaging::Picture full = imaging::LoadPicture(path, whole);
+        QVERIFY(full.ok());
+        forms::PictureBox reference;
+        reference.resize(f.w->PicBox->ScaleWidth(), f.w->PicBox->ScaleHeight());
+        reference.PaintPicture(full.image, 0, 0, 1999 * P / 100, 1501 * P / 100);
+        const QImage expected = reference.ScreenImage().copy(0, 0, reference.width(), reference.height());
+        const QImage got = f.surface();
+        int worst = 0;
+        for (int y = 0; y < got.height(); ++y)
+            for (int x = 0; x < got.width(); ++x) {
+                const QRgb a = got.pixel(x, y), b = expected.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 2, qPrintable(QStringLiteral("differs by %1").arg(worst)));
+    }
+
     void scaleCommandsNeverCompound()
     {
         MainFixture f;
@@ -266,7 +308,9 @@ private slots:
         QCOMPARE(p.image.size(), QSize(20, 40));
         // The stored top-left (red) is now at the top right.
         QVERIFY(near(p.image.pixel(18, 2), qRgb(200, 0, 0), 30));
-        const imaging::Picture quarter = imaging::LoadPicture(path, 4);
+        imaging::LoadOptions reduced;
+        reduced.reduceBy = 4;
+        const imaging::Picture quarter = imaging::LoadPicture(path, reduced);
         QCOMPARE(quarter.naturalSize, QSize(20, 40));
         QCOMPARE(quarter.image.size(), QSize(5, 10));
     }
@@ -274,9 +318,12 @@ private slots:
     void reducedJpegDecode()
     {
         const QString path = file(QStringLiteral("big.jpg"), encode(quadrants(800, 600), "jpeg", 90));
-        const imaging::Picture p = imaging::LoadPicture(path, 4);
+        imaging::LoadOptions reduced;
+        reduced.reduceBy = 4;
+        const imaging::Picture p = imaging::LoadPicture(path, reduced);
         QCOMPARE(p.naturalSize, QSize(800, 600));
         QCOMPARE(p.image.size(), QSize(200, 150));
+        QCOMPARE(p.covers, QRectF(0, 0, 800, 600));
     }
 
     // Files the load command cannot read: a message naming the file, and nothing

@@ -1,0 +1,57 @@
+"""Turns the benchmark runs into ratios against their baselines, beside the goals."""
+import json
+import statistics
+import subprocess
+import sys
+import time
+
+out, reps, bindir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+runs = {}
+for b in json.load(open(f"{out}/bench.json"))["benchmarks"]:
+    if b.get("run_type") == "iteration":
+        runs.setdefault(b["run_name"], []).append(b["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3}[b["time_unit"]])
+
+
+def ratios(name, base):
+    # Pair the repetitions of one benchmark with those of its baseline.
+    return [a / b for a, b in zip(runs[name], runs[base])]
+
+
+def line(what, values, goal, ok):
+    med = statistics.median(values)
+    print(f"{what:<44} median {med:6.2f}  min {min(values):6.2f}  max {max(values):6.2f}   goal {goal:<8} {'ok' if ok(med) else 'MISSED'}")
+
+
+print(f"{reps} repetitions each; ratios to a baseline measured in the same run\n")
+line("monochrome 3840x2160 / memcpy", ratios("MonochromeBlt4K", "Baseline_Memcpy4K"), "<= 3", lambda r: r <= 3)
+line("sepia 3840x2160 / memcpy", ratios("SepiaBlt4K", "Baseline_Memcpy4K"), "<= 3", lambda r: r <= 3)
+line("pen move 3840x2160 / 464x239", ratios("PenMove_3840x2160", "PenMove_464x239"), "<= 1.5", lambda r: r <= 1.5)
+line("large eraser at width 9 / pen move", ratios("EraserLargeStamp_W9", "PenMove_464x239"), "<= 3", lambda r: r <= 3)
+line("pen move after 2000 strokes / before", ratios("PenMovesAfterSession/1", "PenMovesAfterSession/0"), "~ 1", lambda r: r <= 1.2)
+line("load command 6000x4000 / bare decode", ratios("LoadCommand6000x4000", "Baseline_BareDecode6000x4000"), "<= 1.3", lambda r: r <= 1.3)
+line("1/4 command / bare decode", ratios("ScaleCommand/0", "Baseline_BareDecode6000x4000"), "<= 0.4", lambda r: r <= 0.4)
+pen = [t * 1e3 for t in runs["PenMove_3840x2160"]]
+line("pen move on 3840x2160, in ms", pen, "< 0.1", lambda r: r < 0.1)
+
+# Start-up: whole processes, alternating, on the offscreen platform.
+def run_time(mode):
+    start = time.perf_counter()
+    subprocess.run([f"{bindir}/bench_startup", mode], check=True, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+pairs, text_pairs = [], []
+for _ in range(max(reps, 5) * 4):
+    bare, text, own = run_time("bare"), run_time("bare-text"), run_time("sketrin")
+    pairs.append(own / bare)
+    text_pairs.append(own / text)
+line("start-up / bare QMainWindow", pairs, "<= 1.5", lambda r: r <= 1.5)
+line("start-up / QMainWindow with one text label", text_pairs, "(info)", lambda r: True)
+
+# Peak memory of the 4x command, each case in its own process (MiB over a bare decode).
+def peak(mode):
+    r = subprocess.run([f"{bindir}/bench_memory", mode, f"{out}/photo.jpg"], check=True,
+                       capture_output=True, text=True)
+    return int(r.stdout.split()[-1]) / 1024
+
+extra = [peak("scale4") - peak("decode") for _ in range(max(reps, 5))]
+line("4x command peak MiB over the decoded picture", extra, "< 64", lambda r: r < 64)

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds in Release and runs every benchmark, printing each figure as a ratio to a
+# baseline measured in the same run, beside its goal.
+#   bash bench/run.sh [REPETITIONS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+REPS=${1:-5}
+bash scripts/setup.sh
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo
+export QT_QPA_PLATFORM=offscreen
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+./build-release/bench/bench_make_photo "$out/photo.jpg"
+./build-release/bench/bench_sketrin --benchmark_repetitions="$REPS" \
+  --benchmark_format=json --benchmark_out="$out/bench.json" --benchmark_out_format=json >/dev/null 2>&1
+python3 bench/report.py "$out" "$REPS" ./build-release/bench
