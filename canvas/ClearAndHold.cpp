@@ -22,6 +22,13 @@ void Main::CmdPicClear_Click()
 
 void Main::CmdPicRemain_Click(int Index)
 {
+    if (Index != 0 && !PicBox->layersAvailable()) {
+        // No memory for a persistent image of this size: say so rather than claim
+        // to keep what cannot be kept.
+        m_platform.MsgBox(QStringLiteral("画面が大きすぎるため、画面保持を使用できません。"), forms::vbCritical,
+                          app::AppTitle());
+        Index = 0;
+    }
     if (Index != 0) {
         PicBox->setAutoRedraw(true);
         CmdPicRemain[0]->setChecked(false);

@@ -124,11 +124,23 @@ const QImage &PictureBox::ScreenImage()
     return m_screen;
 }
 
-void PictureBox::persistentChanged(const QRect &area)
+namespace {
+qint64 g_layerBudget = qint64(2) << 30; // 2 GiB for both layers
+} // namespace
+
+qint64 PictureBox::layerBudgetBytes()
 {
-    Q_UNUSED(area);
-    // The screen is rebuilt by the next Refresh, as for any persistent drawing that
-    // did not come through the drawing operations.
+    return g_layerBudget;
+}
+
+void PictureBox::setLayerBudgetBytes(qint64 bytes)
+{
+    g_layerBudget = bytes;
+}
+
+bool PictureBox::layersAvailable()
+{
+    return ensureLayers();
 }
 
 bool PictureBox::ensureLayers()
@@ -139,6 +151,8 @@ bool PictureBox::ensureLayers()
         // Grow only, so that a smaller window followed by a larger one loses nothing.
         const int nw = std::max({w, m_persist.isNull() ? 0 : m_persist.width(), 1});
         const int nh = std::max({h, m_persist.isNull() ? 0 : m_persist.height(), 1});
+        if (2 * 4 * qint64(nw) * qint64(nh) > g_layerBudget)
+            return false;
         QImage grown(nw, nh, QImage::Format_RGB32);
         QImage screen(nw, nh, QImage::Format_RGB32);
         if (grown.isNull() || screen.isNull())

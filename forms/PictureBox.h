@@ -81,8 +81,15 @@ public:
     // than the drawing area; only its top-left ScaleWidth x ScaleHeight part counts.
     const QImage &ScreenImage();
 
-    // Tells the box that its persistent image was changed from outside.
-    void persistentChanged(const QRect &area);
+    // Whether both layers exist at the box's present size. They are made when first
+    // needed; a box too large for memory (or for the budget below) has none, draws
+    // nothing and shows its background colour.
+    bool layersAvailable();
+
+    // The most memory both layers of one box may take. Far above any screen's
+    // needs; it keeps a pathological size from taking the machine down.
+    static qint64 layerBudgetBytes();
+    static void setLayerBudgetBytes(qint64 bytes);
 
 signals:
     // Button and Shift use the bit values 1 left / 2 right / 4 middle and

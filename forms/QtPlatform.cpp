@@ -131,13 +131,15 @@ void QtPlatform::httpGet(const QUrl &url)
     if (!m_network)
         m_network = new QNetworkAccessManager;
     QNetworkRequest request(url);
-    // The answer is never read: bound the request in time and drop the reply's
-    // data as it comes, so that a slow or endless answer costs nothing.
+    // The answer is never read: redirects are not followed, the request gives up
+    // after ten seconds, and the reply is dropped as soon as the server starts to
+    // answer, so that a slow, endless or looping answer costs nothing.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(10000);
-    request.setMaximumRedirectsAllowed(5);
     QNetworkReply *reply = m_network->get(request);
     reply->setReadBufferSize(1);
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply] { reply->skip(reply->bytesAvailable()); });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, &QNetworkReply::abort);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, &QNetworkReply::abort);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 

@@ -51,6 +51,9 @@ Picture LoadPicture(const QString &path, const LoadOptions &options)
     // decoded picture says what it really is.
     const QSize stored = reader.size();
     const bool sized = stored.isValid() && !stored.isEmpty();
+    // A picture too large to load whole is too large to draw in part as well.
+    if (sized && qint64(stored.width()) * stored.height() * 4 > qint64(AllocationLimitMiB) << 20)
+        return failure(QStringLiteral("too large"));
     const bool upright = reader.transformation() == QImageIOHandler::TransformationNone;
     const bool jpeg = reader.format() == "jpeg";
     QRectF covers;

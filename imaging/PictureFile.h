@@ -6,9 +6,10 @@
 
 namespace imaging {
 
-// The largest picture we agree to decode. A 50-megapixel photo fits easily; a file
-// that claims 100000 x 100000 pixels is refused before anything is allocated.
-constexpr int AllocationLimitMiB = 512;
+// The largest picture we agree to decode. A 50-megapixel photo (200 MB decoded)
+// fits; a file that claims 100000 x 100000 pixels is refused before anything is
+// allocated.
+constexpr int AllocationLimitMiB = 256;
 
 struct Picture
 {

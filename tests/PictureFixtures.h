@@ -107,3 +107,58 @@ inline QByteArray withOrientation(const QByteArray &jpeg, int orientation)
 }
 
 } // namespace testing
+
+namespace testing {
+
+// --- Hostile files ---------------------------------------------------------------
+
+// A JPEG whose first Huffman table is filled with nonsense.
+inline QByteArray jpegWithBrokenHuffman(const QByteArray &jpeg)
+{
+    QByteArray bad = jpeg;
+    const int dht = bad.indexOf(QByteArray("\xff\xc4", 2));
+    if (dht >= 0)
+        for (int i = dht + 5; i < dht + 5 + 16 && i < bad.size(); ++i)
+            bad[i] = char(0xFF);
+    return bad;
+}
+
+// A JPEG whose frame header declares width x height.
+inline QByteArray jpegDeclaring(const QByteArray &jpeg, int width, int height)
+{
+    QByteArray bad = jpeg;
+    const int sof = bad.indexOf(QByteArray("\xff\xc0", 2));
+    if (sof >= 0) {
+        bad[sof + 5] = char(height >> 8);
+        bad[sof + 6] = char(height & 0xFF);
+        bad[sof + 7] = char(width >> 8);
+        bad[sof + 8] = char(width & 0xFF);
+    }
+    return bad;
+}
+
+// RLE8 whose runs go on past the last row.
+inline QByteArray rle8PastRows()
+{
+    QByteArray px;
+    for (int i = 0; i < 40; ++i)
+        px.append("\xff\x01", 2).append("\x00\x00", 2); // 255 pixels then end of line, 40 times
+    px.append("\x00\x01", 2);
+    return bmp(4, 2, 8, 1, {qRgb(255, 0, 0), qRgb(0, 0, 255)}, px);
+}
+
+// An 8-bit BMP whose pixels name palette entries that do not exist.
+inline QByteArray paletteIndexPastTable()
+{
+    QByteArray px(4 * 2, char(200));
+    return bmp(4, 2, 8, 0, {qRgb(255, 0, 0), qRgb(0, 0, 255)}, px);
+}
+
+// An 8-bit BMP that claims 2^31 palette entries.
+inline QByteArray hugePalette()
+{
+    QByteArray px(4 * 2, char(1));
+    return bmp(4, 2, 8, 0, {qRgb(255, 0, 0), qRgb(0, 0, 255)}, px, qint64(1) << 31);
+}
+
+} // namespace testing
