@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Platform.h"
+#include "imaging/PictureFile.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -136,4 +137,5 @@ private:
     void stampEraser(float X, float Y);
 
     forms::Platform &m_platform;
+    imaging::PictureReader m_pictures;
 };

@@ -15,6 +15,7 @@ void Main::CmdPicClear_Click()
     PicBox->setAutoRedraw(false);
     PicBox->Cls();
     PicBox->Refresh();
+    m_pictures.forget(); // no picture is loaded now: nothing to keep in memory
     // Screen hold goes back to what its indicators show, so that strokes drawn
     // after a clear are kept when "ON" is ticked.
     PicBox->setAutoRedraw(CmdPicRemain[1]->isChecked());

@@ -38,7 +38,7 @@ void Main::CmdPicLoad_Click()
         CDialog.Flags = 0x201004;
         CDialog.ShowOpen();
         CDialog.CancelError = false;
-        const imaging::Picture picture = imaging::LoadPicture(CDialog.FileName);
+        const imaging::Picture picture = m_pictures.read(CDialog.FileName);
         if (!picture.ok()) {
             // Nothing changes, but the user learns why nothing happened.
             reportUnreadable(m_platform, CDialog.FileName);
@@ -69,7 +69,7 @@ void Main::CmdPicRatio_Click(int Index)
     options.needed = QRect(0, 0, int(std::ceil(PicBox->ScaleWidth() * 100.0 / P)) + 2,
                            int(std::ceil(PicBox->ScaleHeight() * 100.0 / P)) + 2);
     PreLoad->setPicture(QImage()); // the last picture read goes before the next one comes
-    const imaging::Picture picture = imaging::LoadPicture(CDialog.FileName, options);
+    const imaging::Picture picture = m_pictures.read(CDialog.FileName, options);
     if (!picture.ok()) {
         // The remembered file is gone or no longer a picture: leave the surface as
         // it is (the busy pointer goes back before the message shows).

@@ -1,7 +1,10 @@
 #include "imaging/PictureFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,31 +21,40 @@ Picture failure(const QString &why)
     return p;
 }
 
-} // namespace
-
-Picture LoadPicture(const QString &path, const LoadOptions &options)
+// Opens without blocking and checks what was opened, not what the name pointed to
+// a moment earlier: only a regular file is read.
+bool openRegular(const QString &path, QFile &file, qint64 &size, QString &error)
 {
-    if (path.isEmpty())
-        return failure(QStringLiteral("no file"));
-
-    // Open without blocking and check what was opened, not what the name pointed
-    // to a moment earlier: only a regular file is read.
+    if (path.isEmpty()) {
+        error = QStringLiteral("no file");
+        return false;
+    }
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return failure(QStringLiteral("cannot open"));
+    if (fd < 0) {
+        error = QStringLiteral("cannot open");
+        return false;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return failure(QStringLiteral("not a regular file"));
+        error = QStringLiteral("not a regular file");
+        return false;
     }
-    QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return failure(QStringLiteral("cannot open"));
+        error = QStringLiteral("cannot open");
+        return false;
     }
+    size = qint64(st.st_size);
+    return true;
+}
 
-    QImageReader reader(&file);
+} // namespace
+
+Picture decodePicture(QIODevice &device, const LoadOptions &options)
+{
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(AllocationLimitMiB);
@@ -52,10 +64,11 @@ Picture LoadPicture(const QString &path, const LoadOptions &options)
     const QSize stored = reader.size();
     const bool sized = stored.isValid() && !stored.isEmpty();
     // A picture too large to load whole is too large to draw in part as well.
-    if (sized && qint64(stored.width()) * stored.height() * 4 > qint64(AllocationLimitMiB) << 20)
+    if (qint64(std::abs(stored.width())) * std::abs(stored.height()) * 4 > qint64(AllocationLimitMiB) << 20)
         return failure(QStringLiteral("too large"));
     const bool upright = reader.transformation() == QImageIOHandler::TransformationNone;
-    const bool jpeg = reader.format() == "jpeg";
+    const QByteArray format = reader.format(); // empty once the picture is read
+    const bool jpeg = format == "jpeg";
     QRectF covers;
     QSize scaled;
     if (sized && options.reduceBy > 1 && jpeg && reader.supportsOption(QImageIOHandler::ScaledSize)) {
@@ -89,8 +102,66 @@ Picture LoadPicture(const QString &path, const LoadOptions &options)
         picture.naturalSize = upright ? stored : (reader.transformation() & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored);
     else
         picture.naturalSize = picture.image.size();
+    picture.format = format;
     picture.covers = covers.isValid() ? covers : QRectF(QPointF(0, 0), QSizeF(picture.naturalSize));
     return picture;
+}
+
+Picture LoadPicture(const QString &path, const LoadOptions &options)
+{
+    QFile file;
+    qint64 size = 0;
+    QString error;
+    if (!openRegular(path, file, size, error))
+        return failure(error);
+    return decodePicture(file, options);
+}
+
+Picture PictureReader::read(const QString &path, const LoadOptions &options)
+{
+    QFile file;
+    qint64 size = 0;
+    QString error;
+    if (!openRegular(path, file, size, error))
+        return failure(error);
+    if (size > CacheableBytes)
+        return decodePicture(file, options);
+
+    // The file is read again every time; only when its bytes are exactly those
+    // decoded last time does the earlier decode stand in for a new one.
+    QByteArray bytes = file.read(CacheableBytes + 1);
+    if (bytes.size() > CacheableBytes) {
+        file.seek(0);
+        return decodePicture(file, options);
+    }
+    const bool same = m_picture.ok() && path == m_path && bytes == m_bytes;
+    const bool reduce = options.reduceBy > 1;
+    if (same) {
+        if (!reduce || m_picture.format != "jpeg")
+            return m_picture;
+        QBuffer kept(&m_bytes);
+        kept.open(QIODevice::ReadOnly);
+        return decodePicture(kept, options);
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    if (reduce)
+        return decodePicture(buffer, options);
+    // Small enough to keep: decoded whole, whatever part the caller needs now.
+    Picture picture = decodePicture(buffer);
+    if (!picture.ok())
+        return picture;
+    m_path = path;
+    m_bytes = std::move(bytes);
+    m_picture = picture;
+    return picture;
+}
+
+void PictureReader::forget()
+{
+    m_path.clear();
+    m_bytes.clear();
+    m_picture = Picture();
 }
 
 } // namespace imaging

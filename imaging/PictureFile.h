@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -16,6 +17,7 @@ struct Picture
     QImage image;      // may be smaller than naturalSize when decoded reduced
     QSize naturalSize; // upright size in pixels
     QRectF covers;     // the part of the picture, in natural pixels, that image holds
+    QByteArray format; // as the decoder names it: "jpeg", "bmp", ...
     QString error;     // empty on success
 
     bool ok() const { return error.isEmpty() && !image.isNull(); }
@@ -35,5 +37,30 @@ struct LoadOptions
 // with an orientation tag come out upright. Only regular files are read, so a named
 // pipe or a device cannot hang the program.
 Picture LoadPicture(const QString &path, const LoadOptions &options = {});
+
+// Decodes a picture from an open device.
+Picture decodePicture(QIODevice &device, const LoadOptions &options = {});
+
+// Reads pictures for the load and scale commands. Every call reads the file
+// again; when its bytes are exactly the ones decoded last time, that decode is
+// used again instead of being repeated, so redrawing one picture at several
+// scales decodes it once. (A JPEG asked for at a reduced size is still decoded
+// reduced, from the kept bytes: libjpeg's reduction looks better than a
+// stretch, and costs little.) Files over CacheableBytes are decoded from the
+// file each time, with the options, and kept nowhere.
+class PictureReader
+{
+public:
+    static constexpr qint64 CacheableBytes = qint64(64) << 20;
+
+    Picture read(const QString &path, const LoadOptions &options = {});
+    // Lets go of the kept picture and bytes.
+    void forget();
+
+private:
+    QString m_path;
+    QByteArray m_bytes;
+    Picture m_picture; // the whole picture, decoded from m_bytes
+};
 
 } // namespace imaging

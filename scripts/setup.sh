@@ -11,6 +11,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk python3
+  clang libclang-rt-14-dev
   xvfb xdotool x11-apps imagemagick xauth
 )
 

@@ -207,6 +207,40 @@ private slots:
         QVERIFY2(worst <= 2, qPrintable(QStringLiteral("differs by %1").arg(worst)));
     }
 
+    // Each scale command reads the file again: a picture rewritten in place, even
+    // to the same size within the same instant, is drawn as it is now.
+    void rewrittenFileIsReadAnew_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("bmp") << "same-size.bmp";
+        QTest::newRow("jpeg at 1/4") << "same-size.jpg";
+    }
+    void rewrittenFileIsReadAnew()
+    {
+        QFETCH(QString, name);
+        const bool jpeg = name.endsWith(QLatin1String(".jpg"));
+        QImage red(64, 48, QImage::Format_RGB32), blue(64, 48, QImage::Format_RGB32);
+        red.fill(qRgb(220, 0, 0));
+        blue.fill(qRgb(0, 0, 220));
+        const QString path = dir.filePath(name);
+        const char *format = jpeg ? "jpeg" : "bmp";
+        QVERIFY(writeFile(path, encode(red, format, 95)));
+        MainFixture f;
+        load(f, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite)); // same inode, same size
+        const QByteArray other = encode(blue, format, 95);
+        file.write(other);
+        file.resize(other.size());
+        file.close();
+        f.w->CmdPicRatio_Click(jpeg ? 0 : 2);
+        QVERIFY(near(f.surface().pixel(5, 5), qRgb(0, 0, 220), 12));
+        // And once more unchanged: the same drawing again.
+        const QImage once = f.surface();
+        f.w->CmdPicRatio_Click(jpeg ? 0 : 2);
+        QCOMPARE(f.surface(), once);
+    }
+
     void scaleCommandsNeverCompound()
     {
         MainFixture f;
