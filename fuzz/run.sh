@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the picture-path fuzzer with clang's libFuzzer (AddressSanitizer and
 # UndefinedBehaviorSanitizer on), makes the seed corpus, and fuzzes for a bounded
-# time. Any crash, leak, input slower than 2 s or peak above 1 GiB fails the run.
+# time, starting from the seed corpus and every earlier finding (fuzz/regressions).
+# Any crash, leak, input slower than 2 s or peak above 1 GiB fails the run.
 #   bash fuzz/run.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,5 +20,5 @@ export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp"
 ./build-fuzz/fuzz/fuzz_picture -max_total_time="$SECONDS_TO_RUN" -timeout=2 -rss_limit_mb=1024 \
   -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/findings/ \
-  build-fuzz/work "$corpus" 2>&1 | tee build-fuzz/fuzz.log | grep -E '^#[0-9]+ +(INITED|DONE|pulse)|stat::|ERROR|SUMMARY' || true
+  build-fuzz/work "$corpus" fuzz/regressions 2>&1 | tee build-fuzz/fuzz.log | grep -E '^#[0-9]+ +(INITED|DONE|pulse)|stat::|ERROR|SUMMARY' || true
 grep -q 'Done [0-9]* runs' build-fuzz/fuzz.log
