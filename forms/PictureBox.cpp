@@ -143,24 +143,48 @@ bool PictureBox::layersAvailable()
     return ensureLayers();
 }
 
+QSize PictureBox::deviceSize(int w, int h) const
+{
+    return QSize(int(std::ceil(w * m_dpr - 1e-9)), int(std::ceil(h * m_dpr - 1e-9)));
+}
+
 bool PictureBox::ensureLayers()
 {
-    const int w = ScaleWidth();
-    const int h = ScaleHeight();
-    if (m_persist.isNull() || m_persist.width() < w || m_persist.height() < h) {
+    const qreal dpr = devicePixelRatioF();
+    if (!m_persist.isNull() && !qFuzzyCompare(dpr, m_dpr)) {
+        // Moved to a screen of another scale: keep what the layers hold, redrawn at
+        // the new scale.
+        m_dpr = dpr;
+        const QImage old = m_persist;
+        m_persist = QImage();
+        m_screen = QImage();
+        if (!ensureLayers())
+            return false;
+        if (!m_persistStale) {
+            QPainter p(&m_persist);
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(QPointF(0, 0), old);
+        }
+        m_screenStale = true;
+    }
+    m_dpr = dpr;
+    const QSize need = deviceSize(ScaleWidth(), ScaleHeight());
+    if (m_persist.isNull() || m_persist.width() < need.width() || m_persist.height() < need.height()) {
         // Grow only, so that a smaller window followed by a larger one loses nothing.
-        const int nw = std::max({w, m_persist.isNull() ? 0 : m_persist.width(), 1});
-        const int nh = std::max({h, m_persist.isNull() ? 0 : m_persist.height(), 1});
+        const int nw = std::max({need.width(), m_persist.isNull() ? 0 : m_persist.width(), 1});
+        const int nh = std::max({need.height(), m_persist.isNull() ? 0 : m_persist.height(), 1});
         if (2 * 4 * qint64(nw) * qint64(nh) > g_layerBudget)
             return false;
         QImage grown(nw, nh, QImage::Format_RGB32);
         QImage screen(nw, nh, QImage::Format_RGB32);
         if (grown.isNull() || screen.isNull())
             return false;
+        grown.setDevicePixelRatio(m_dpr);
+        screen.setDevicePixelRatio(m_dpr);
         paintBase(grown);
         if (!m_persist.isNull() && !m_persistStale) {
             QPainter p(&grown);
-            p.drawImage(0, 0, m_persist);
+            p.drawImage(QPointF(0, 0), m_persist);
         }
         m_persist = std::move(grown);
         m_screen = std::move(screen);
@@ -182,8 +206,8 @@ void PictureBox::paintBase(QImage &image) const
 {
     image.fill(toQColor(m_backColor));
     if (!m_picture.isNull()) {
-        QPainter p(&image);
-        p.drawImage(0, 0, m_picture);
+        QPainter p(&image); // a picture pixel covers one logical pixel
+        p.drawImage(QPointF(0, 0), m_picture);
     }
 }
 
@@ -196,9 +220,15 @@ void PictureBox::drawOnLayers(const QRect &touched, Draw &&draw)
     const QRect dirty = touched.intersected(area);
     if (dirty.isEmpty())
         return;
+    // The same rectangle in the layers' own (device) pixels.
+    const QRect deviceDirty(QPoint(int(std::floor(dirty.left() * m_dpr)), int(std::floor(dirty.top() * m_dpr))),
+                            QPoint(int(std::ceil((dirty.right() + 1) * m_dpr)) - 1,
+                                   int(std::ceil((dirty.bottom() + 1) * m_dpr)) - 1));
+    const QRect deviceArea(QPoint(0, 0), deviceSize(area.width(), area.height()));
+    const QRect deviceClip = deviceDirty.intersected(deviceArea);
     if (m_autoRedraw)
-        draw(m_persist, dirty);
-    draw(m_screen, dirty);
+        draw(m_persist, deviceClip, dirty);
+    draw(m_screen, deviceClip, dirty);
     update(dirty.translated(m_border, m_border));
 }
 
@@ -210,20 +240,23 @@ QRect PictureBox::penBounds(QPointF a, QPointF b) const
                  int(std::ceil(r.width())) + 2 * pad + 1, int(std::ceil(r.height())) + 2 * pad + 1);
 }
 
+// Where a pen centres its shapes for the pixel (x, y), in logical pixels: the
+// pixel's centre for odd widths, its top-left corner for even ones.
+static QPointF centreFor(float x, float y, int width)
+{
+    return raster::penCentre(x, y, width);
+}
+
 void PictureBox::PSet(float x, float y, std::int32_t color)
 {
     const QPointF at(x, y);
     const int w = m_drawWidth;
     const QRgb rgb = toQColor(color).rgb();
-    drawOnLayers(penBounds(at, at), [&](QImage &image, const QRect &clip) {
-        if (w <= 1) {
-            const QPoint p(int(std::floor(x)), int(std::floor(y)));
-            if (clip.contains(p))
-                image.setPixel(p, rgb);
-        } else {
-            const QPointF c = raster::penCentre(x, y, w);
-            raster::fillCapsule(image, c, c, w / 2.0, rgb, clip);
-        }
+    const qreal s = m_dpr;
+    drawOnLayers(penBounds(at, at), [&](QImage &image, const QRect &clip, const QRect &) {
+        // A disc of diameter w around the pixel; at width 1, the pixel itself.
+        const QPointF c = centreFor(x, y, w) * s;
+        raster::fillCapsule(image, c, c, w / 2.0 * s, rgb, clip, w == 1);
     });
     m_current = at;
 }
@@ -239,38 +272,26 @@ void PictureBox::Line(float x1, float y1, float x2, float y2, std::int32_t color
     const QRgb rgb = toQColor(color).rgb();
     const QPointF a(x1, y1);
     const QPointF b(x2, y2);
-    drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip) {
-        if (w <= 1) {
-            QPainter p(&image);
-            p.setClipRect(clip);
-            p.setPen(QPen(QColor(rgb), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawLine(QPoint(int(std::floor(x1)), int(std::floor(y1))),
-                       QPoint(int(std::floor(x2)), int(std::floor(y2))));
-        } else {
-            // Round ends: every point within w / 2 of the segment.
-            raster::fillCapsule(image, raster::penCentre(x1, y1, w), raster::penCentre(x2, y2, w),
-                                w / 2.0, rgb, clip);
-        }
+    const qreal s = m_dpr;
+    drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip, const QRect &) {
+        // Round ends: every point within w / 2 of the segment.
+        raster::fillCapsule(image, centreFor(x1, y1, w) * s, centreFor(x2, y2, w) * s, w / 2.0 * s, rgb, clip,
+                            w == 1);
     });
     m_current = b;
 }
 
-void PictureBox::StampSquare(float x, float y, int s, std::int32_t color)
+void PictureBox::StampSquare(float x, float y, int half, std::int32_t color)
 {
     const int w = m_drawWidth;
     const QRgb rgb = toQColor(color).rgb();
     const QPointF centre(x, y);
-    drawOnLayers(penBounds(centre - QPointF(s, s), centre + QPointF(s, s)),
-                 [&](QImage &image, const QRect &clip) {
-                     if (w <= 1) {
-                         const QRect square(int(std::floor(x)) - s, int(std::floor(y)) - s, 2 * s + 1, 2 * s + 1);
-                         QPainter(&image).fillRect(square.intersected(clip), QColor(rgb));
-                     } else {
-                         raster::fillColumns(image, raster::penCentre(x, y, w), s, w / 2.0, w % 2 == 1,
-                                             rgb, clip);
-                     }
+    const qreal s = m_dpr;
+    drawOnLayers(penBounds(centre - QPointF(half, half), centre + QPointF(half, half)),
+                 [&](QImage &image, const QRect &clip, const QRect &) {
+                     raster::fillColumns(image, centreFor(x, y, w), half, w / 2.0, w % 2 == 1, rgb, clip, s);
                  });
-    m_current = QPointF(x + s, y + s);
+    m_current = QPointF(x + half, y + half);
 }
 
 void PictureBox::PaintPicture(const QImage &picture, double x, double y, double width, double height)
@@ -291,9 +312,9 @@ void PictureBox::PaintPicture(const QImage &picture, double x, double y, double 
     const QRect needed = source.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(picture.rect());
     const QImage part = picture.copy(needed);
     source.translate(-needed.topLeft());
-    drawOnLayers(visible.toAlignedRect(), [&](QImage &image, const QRect &clip) {
-        QPainter p(&image);
-        p.setClipRect(clip);
+    drawOnLayers(visible.toAlignedRect(), [&](QImage &image, const QRect &, const QRect &logicalClip) {
+        QPainter p(&image); // works in logical pixels on a scaled layer
+        p.setClipRect(logicalClip);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(visible, part, source);
     });
@@ -321,7 +342,9 @@ void PictureBox::paintEvent(QPaintEvent *event)
         p.fillRect(rect(), toQColor(m_backColor));
         return;
     }
-    p.drawImage(event->rect(), m_screen, event->rect().translated(-m_border, -m_border));
+    const QRect logical = event->rect().translated(-m_border, -m_border);
+    const QRectF source(logical.x() * m_dpr, logical.y() * m_dpr, logical.width() * m_dpr, logical.height() * m_dpr);
+    p.drawImage(QRectF(event->rect()), m_screen, source);
     if (m_border) {
         p.setPen(QColor(128, 128, 128));
         p.setBrush(Qt::NoBrush);

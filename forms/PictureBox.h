@@ -59,9 +59,12 @@ public:
     // that falls inside the drawing area is ever scaled.
     void PaintPicture(const QImage &picture, double x, double y, double width, double height);
 
-    // Drawing area in pixels.
+    // Drawing area in (logical) pixels.
     int ScaleWidth() const;
     int ScaleHeight() const;
+    // Device pixels per logical pixel in the layers, and the drawing area in them.
+    qreal DeviceScale() const { return m_dpr; }
+    QSize DeviceAreaSize() const { return deviceSize(ScaleWidth(), ScaleHeight()); }
 
     // Pointer over the box.
     int MousePointer() const { return m_mousePointer; }
@@ -74,8 +77,10 @@ public:
     void setBorderStyle(int style);
 
     // The persistent image itself, for pixel work (the equivalent of a device
-    // context on it). It is at least ScaleWidth x ScaleHeight; it never shrinks, so
-    // nothing drawn is lost when the box is made smaller and then larger again.
+    // context on it). Its pixels are device pixels: DeviceScale() of them to a
+    // logical pixel, so that drawing stays sharp on scaled screens. It is at least
+    // the drawing area; it never shrinks, so nothing drawn is lost when the box is
+    // made smaller and then larger again.
     QImage &PersistentImage();
     // What is on screen now; for tests and screenshots. Both images may be larger
     // than the drawing area; only its top-left ScaleWidth x ScaleHeight part counts.
@@ -114,8 +119,10 @@ private:
     void paintBase(QImage &image) const;
     void applyPointer();
     QRect penBounds(QPointF a, QPointF b) const;
+    QSize deviceSize(int w, int h) const;
     QPointF eventPos(const QPointF &widgetPos) const;
 
+    qreal m_dpr = 1; // device pixels per logical pixel of both layers
     QImage m_persist;
     QImage m_screen;
     QImage m_picture;

@@ -71,8 +71,11 @@ QPointF penCentre(float x, float y, int width)
     return QPointF(std::floor(x) + off, std::floor(y) + off);
 }
 
-void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color, const QRect &clip)
+void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color, const QRect &clip, bool thin)
 {
+    // A thin pen keeps to one pixel: the boundary itself is outside.
+    if (thin)
+        radius -= 1e-6;
     const QRect area = clipped(image, clip);
     if (area.isEmpty())
         return;
@@ -106,24 +109,27 @@ void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color,
 }
 
 void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres,
-                 QRgb color, const QRect &clip)
+                 QRgb color, const QRect &clip, double scale)
 {
     const QRect area = clipped(image, clip);
     if (area.isEmpty())
         return;
-    const int y0 = std::max(area.top(), int(std::floor(c.y() - half - radius - 1)));
-    const int y1 = std::min(area.bottom(), int(std::ceil(c.y() + half + radius + 1)));
+    // Rows and columns are device pixels; the shape is measured in logical pixels
+    // at each device pixel's centre.
+    const int y0 = std::max(area.top(), int(std::floor((c.y() - half - radius - 1) * scale)));
+    const int y1 = std::min(area.bottom(), int(std::ceil((c.y() + half + radius + 1) * scale)));
+    const bool exactColumns = std::fabs(scale - 1) < 1e-9;
     for (int y = y0; y <= y1; ++y) {
-        const double beyond = std::max(0.0, std::fabs(y + 0.5 - c.y()) - half);
+        const double beyond = std::max(0.0, std::fabs((y + 0.5) / scale - c.y()) - half);
         if (beyond > radius + Eps)
             continue;
         const double h = std::sqrt(std::max(0.0, radius * radius - beyond * beyond));
         // Between two columns a pixel centre is half a pixel from the nearest one
         // when the columns run along pixel edges.
-        if (!columnsOnPixelCentres && h < 0.5 - Eps)
+        if (exactColumns && !columnsOnPixelCentres && h < 0.5 - Eps)
             continue;
         Span span;
-        span.unite(c.x() - half - h, c.x() + half + h);
+        span.unite((c.x() - half - h) * scale, (c.x() + half + h) * scale);
         fillRow(image, y, span, color, area);
     }
 }

@@ -6,7 +6,6 @@
 #include "imaging/Filter.h"
 
 #include <QAction>
-#include <cmath>
 
 void Main::CmdPicFilter_Click(int Index)
 {
@@ -17,9 +16,12 @@ void Main::CmdPicFilter_Click(int Index)
     }
     forms::BusyPointer busy(m_platform);
     PicBox->setAutoRedraw(true);
-    const int W = int(std::nearbyint(double(PicBox->ScaleWidth())));
-    const int H = int(std::nearbyint(double(PicBox->ScaleHeight())));
+    // The whole interior, in the persistent image's own pixels (more than one to a
+    // logical pixel on a scaled screen, and each of them is toned).
     QImage &image = PicBox->PersistentImage();
+    const QSize area = PicBox->DeviceAreaSize();
+    const int W = area.width();
+    const int H = area.height();
     if (Index == 0)
         Filter::MonochromeBlt(image, 0, 0, W, H, image, 0, 0);
     else if (Index == 1)

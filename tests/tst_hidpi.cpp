@@ -1,0 +1,133 @@
+// Drawing on a scaled screen: the layers hold device pixels, every coordinate the
+// program handles stays logical. Run once per QT_SCALE_FACTOR (1, 1.5, 2).
+#include "MainFixture.h"
+#include "TestSupport.h"
+
+#include "forms/Raster.h"
+
+#include <QTemporaryDir>
+#include <cmath>
+
+using namespace testing;
+
+namespace {
+
+// How many device pixels the logical pixels [from, to) cover at this scale: those
+// whose centres fall inside.
+int deviceCount(double from, double to, double scale)
+{
+    return int(std::ceil(to * scale - 0.5) - std::ceil(from * scale - 0.5));
+}
+
+} // namespace
+
+class TestHiDpi : public QObject
+{
+    Q_OBJECT
+
+    double scale = 1;
+
+private slots:
+    void initTestCase()
+    {
+        MainFixture f;
+        scale = f.w->PicBox->devicePixelRatioF();
+        qInfo("device pixel ratio %g", scale);
+        QCOMPARE(scale, qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+    }
+
+    void layersHoldDevicePixels()
+    {
+        MainFixture f;
+        forms::PictureBox *box = f.w->PicBox;
+        QCOMPARE(box->DeviceScale(), scale);
+        QCOMPARE(box->PersistentImage().width(), int(std::ceil(box->ScaleWidth() * scale - 1e-9)));
+        QCOMPARE(box->PersistentImage().devicePixelRatio(), scale);
+    }
+
+    void strokeWidths_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("1") << 1;
+        QTest::newRow("5") << 5;
+        QTest::newRow("9") << 9;
+    }
+    void strokeWidths()
+    {
+        QFETCH(int, width);
+        MainFixture f;
+        f.w->PenSize_Click(width - 1);
+        // A horizontal stroke through logical row 40, drawn with real mouse input.
+        f.drag({20, 40}, {200, 40});
+        const QImage &img = f.w->PicBox->ScreenImage();
+        const int column = int(100 * scale);
+        int thickness = 0;
+        for (int y = 0; y < int(100 * scale); ++y)
+            thickness += (img.pixel(column, y) & 0xFFFFFF) == 0;
+        // The band from 40 + 1/2 - w/2 to 40 + 1/2 + w/2 (pixel centres) for odd
+        // widths, 40 - w/2 .. 40 + w/2 for even ones.
+        const double mid = width % 2 ? 40.5 : 40.0;
+        const int expected = deviceCount(mid - width / 2.0, mid + width / 2.0, scale);
+        QVERIFY2(std::abs(thickness - expected) <= 1,
+                 qPrintable(QStringLiteral("%1 device pixels, expected %2").arg(thickness).arg(expected)));
+        if (scale == 2 && width == 1)
+            QCOMPARE(thickness, 2); // crisp: exactly two device pixels
+    }
+
+    void eraserSquares_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("side");
+        QTest::newRow("small") << 0 << 7;
+        QTest::newRow("large") << 1 << 23;
+    }
+    void eraserSquares()
+    {
+        QFETCH(int, size);
+        QFETCH(int, side);
+        MainFixture f;
+        forms::PictureBox *box = f.w->PicBox;
+        box->setDrawWidth(60);
+        box->Line(0, 60, 200, 60, 0);
+        box->setDrawWidth(1);
+        f.w->EraserSize_Click(size);
+        f.press(100, 60);
+        f.release(100, 60);
+        const QImage &img = box->ScreenImage();
+        const QRect erased = boundsOf(img, White, QRect(QPoint(int(60 * scale), int(35 * scale)),
+                                                        QPoint(int(140 * scale), int(85 * scale))));
+        const int expected = deviceCount(100 - side / 2, 100 - side / 2 + side, scale);
+        QVERIFY2(std::abs(erased.width() - expected) <= 1 && std::abs(erased.height() - expected) <= 1,
+                 qPrintable(QStringLiteral("%1x%2, expected %3").arg(erased.width()).arg(erased.height()).arg(expected)));
+    }
+
+    void filtersProcessEveryDevicePixel()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("red.bmp"));
+        QImage red(600, 400, QImage::Format_RGB32);
+        red.fill(qRgb(255, 0, 0));
+        red.save(path);
+        MainFixture f;
+        f.platform.openAnswers.push_back(path);
+        f.w->CmdPicLoad_Click();
+        f.w->CmdPicFilter_Click(0);
+        const QImage &img = f.w->PicBox->PersistentImage();
+        const QSize device(int(std::ceil(f.w->PicBox->ScaleWidth() * scale - 1e-9)),
+                           int(std::ceil(f.w->PicBox->ScaleHeight() * scale - 1e-9)));
+        QCOMPARE(countPixels(img, qRgb(76, 76, 76), QRect(QPoint(0, 0), device)), device.width() * device.height());
+    }
+
+    void toolbarLooksScale()
+    {
+        MainFixture f;
+        const QImage &img = f.w->TBarB[0]->ScreenImage();
+        QCOMPARE(img.width(), int(std::ceil(17 * scale - 1e-9)));
+        // The frame's right edge, logical column 16, in device pixels.
+        QCOMPARE(img.pixel(int(16.5 * scale), img.height() / 2), qRgb(82, 150, 247));
+        QCOMPARE(img.pixel(int(0.5 * scale), img.height() / 2), qRgb(82, 150, 247));
+    }
+};
+
+QTEST_MAIN(TestHiDpi)
+#include "tst_hidpi.moc"
