@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Drives the real program in an X window under Xvfb with xdotool, as a user would,
-# and judges only screenshots and the process's behaviour.
+# The acceptance suite: drives the real program in an X window under Xvfb, only
+# through X input (xdotool), as a presenter would, and judges only screenshots and
+# the process's behaviour. Failure screenshots stay in ARTIFACT_DIR.
 #   window_test.sh SKETRIN SHOTPROBE ARTIFACT_DIR
 set -u
 APP=$1
 PROBE=$2
 OUT=$3
 mkdir -p "$OUT"
-rm -f "$OUT"/*.png "$OUT"/*.bmp "$OUT"/*.jpg
+rm -f "$OUT"/*.png "$OUT"/*.bmp "$OUT"/*.jpg "$OUT"/help-calls
 passed=0
 failed=0
 
@@ -16,7 +17,6 @@ for tool in Xvfb xdotool import convert; do
 done
 
 # --- X server -------------------------------------------------------------------
-exec 3< <(true)
 fdfile=$(mktemp)
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
 XVFB_PID=$!
@@ -31,6 +31,14 @@ cleanup() {
 trap cleanup EXIT
 export QT_QPA_PLATFORM=xcb
 
+# The help command's editor, replaced by a stub that records what it was given.
+stub=$(mktemp -d)
+cat >"$stub/xdg-open" <<STUB
+#!/bin/sh
+printf '%s\n' "\$@" >>"$OUT/help-calls"
+STUB
+chmod +x "$stub/xdg-open"
+
 # --- helpers ------------------------------------------------------------------
 check() { # NAME COMMAND...
   local name=$1
@@ -44,29 +52,34 @@ check() { # NAME COMMAND...
     import -window root "$OUT/failed-$(echo "$name" | tr -c 'A-Za-z0-9' '_').png" 2>/dev/null
   fi
 }
-
 shot() { import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
+greater() { [ "$1" -gt "$2" ]; }
+between() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+equal() { [ "$1" = "$2" ]; }
+keys() { xdotool key --delay 60 "$@"; sleep 0.6; }
+# Keys for the main window: without a window manager, focus does not come back to
+# it by itself when a dialog closes.
+main_keys() { xdotool windowfocus --sync "$WID" 2>/dev/null; sleep 0.1; keys "$@"; }
 
 start_app() {
-  "$APP" >"$OUT/app.log" 2>&1 &
+  PATH="$stub:$PATH" "$APP" >"$OUT/app.log" 2>&1 &
   APP_PID=$!
   WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' | head -n1)
   [ -n "$WID" ] || { echo "the main window did not appear"; return 1; }
   sleep 0.5
+  locate
+}
+locate() {
   eval "$(xdotool getwindowgeometry --shell "$WID")"
-  MENU=$((HEIGHT - 292))
-  # The drawing area starts inside the surface's one-pixel border at (5, 49).
-  SX=$((X + 6))
-  SY=$((Y + MENU + 50))
-  xdotool mousemove $((X + 240)) $((Y + MENU + 200))
-  sleep 0.2
+  MENU=$((HEIGHT - CLIENT_H))
+  CX=$X
+  CY=$((Y + MENU))
+  # The drawing area starts inside the surface's one-pixel border.
+  SX=$((CX + 6))
+  SY=$((CY + 50))
 }
-
-stop_app() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  wait "$APP_PID" 2>/dev/null
-  APP_PID=""
-}
+CLIENT_H=292
+home() { xdotool mousemove $((SX + 300)) $((SY + 200)); sleep 0.2; }
 
 drag() { # x0 y0 x1 y1 in surface pixels
   xdotool mousemove $((SX + $1)) $((SY + $2)) mousedown 1
@@ -77,87 +90,221 @@ drag() { # x0 y0 x1 y1 in surface pixels
   xdotool mouseup 1
   sleep 0.3
 }
-
-count() { # FILE x y w h r g b [tol], area in surface pixels
-  "$PROBE" count "$1" $((SX + $2)) $((SY + $3)) "$4" "$5" "$6" "$7" "$8" "${9:-0}"
+tap() { xdotool mousemove $((SX + $1)) $((SY + $2)) click 1; sleep 0.3; }
+button() { xdotool mousemove $((CX + $1 + 8)) $((CY + $2 + 8)) click 1; sleep 0.8; }
+surface_pixel() { "$PROBE" pixel "$1" $((SX + $2)) $((SY + $3)); }
+count() { "$PROBE" count "$1" $((SX + $2)) $((SY + $3)) "$4" "$5" "$6" "$7" "$8" "${9:-0}"; }
+vrun() { "$PROBE" run "$1" $((SX + $2)) $((SY + $3)) $((SY + $4)) "$5" "$6" "$7"; }
+windows_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+open_file() { # the real file dialog, driven by keyboard
+  main_keys ctrl+o
+  sleep 0.8
+  xdotool type --delay 8 "$1"
+  sleep 0.3
+  keys Return
+  sleep 0.5
 }
 
-greater() { [ "$1" -gt "$2" ]; }
-between() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
-equal() { [ "$1" = "$2" ]; }
+# --- fixtures -----------------------------------------------------------------
+# 80 x 60 quadrants: red, green / blue, yellow.
+quad="$OUT/quadrants.bmp"
+convert -size 40x30 xc:'rgb(255,0,0)' -size 40x30 xc:'rgb(0,255,0)' +append \
+  \( -size 40x30 xc:'rgb(0,0,255)' -size 40x30 xc:'rgb(255,255,0)' +append \) -append "BMP3:$quad"
+photo="$OUT/solid.jpg"
+convert -size 64x48 xc:'rgb(255,0,0)' -quality 100 "$photo"
 
-# --- the title, the toolbar after start-up -------------------------------------
+# === start-up =====================================================================
 start_app || exit 1
+home
 check "title reads Sketrin Ver2.0" equal "$(xdotool getwindowname "$WID")" "Sketrin Ver2.0"
-
 f=$(shot startup)
-CX=$X
-CY=$((Y + MENU))
 convert "$f" -crop "474x48+$CX+$CY" +repage -filter point -resize 300% "$OUT/toolbar.png"
 frame_at() { equal "$("$PROBE" pixel "$f" $((CX + $1)) $((CY + $2)))" "82 150 247"; }
 check "pen-mode button (TBarB 0) shows the pressed frame" frame_at 56 8
 check "width-1 button (TBarB 3) shows the pressed frame" frame_at 60 32
 check "eraser-mode button (TBarB 1) is plain" eval '! frame_at 76 8'
 
-button() { # left top: click the toolbar button at that client position
-  xdotool mousemove $((CX + $1 + 8)) $((CY + $2 + 8)) click 1
-  sleep 0.8
-}
+# === every command button without a picture =======================================
 message_shown() { timeout 5 xdotool search --sync --onlyvisible --name '^Sketrin$' >/dev/null; }
-answer() { xdotool key "$1"; sleep 0.5; }
 for left in 224 244 264 284 304; do
   button "$left" 0
   check "scale button at $left says there is no picture" message_shown
-  answer Return
+  keys Return
 done
 for left in 352 372; do
   button "$left" 0
   check "filter button at $left says there is no picture" message_shown
-  answer Return
+  keys Return
 done
-no_message() { ! xdotool search --onlyvisible --name '^Sketrin$' >/dev/null; }
-check "Enter closed every message" no_message
+check "Enter closed every message" equal "$(windows_named '^Sketrin$')" 0
 dialog_open() { [ "$(xdotool getwindowfocus)" != "$WID" ]; }
 button 112 0
 check "the load button opens the file dialog" dialog_open
-answer Escape
+keys Escape
 button 172 0
 check "the colour button opens the colour dialog" dialog_open
-answer Escape
-xdotool mousemove $((SX + 200)) $((SY + 200))
+keys Escape
+home
 
-drag 40 40 200 120
-f=$(shot stroke)
-check "a drag leaves black pixels" greater "$(count "$f" 0 0 464 237 0 0 0 60)" 100
-button 132 0
+# === drawing at widths 1, 5 and 9 in a colour chosen in the real dialog ===========
+main_keys ctrl+c
+keys alt+h ctrl+a
+xdotool type --delay 20 '#00c000'
+keys Return
+home
+f=$(shot colour)
+check "the swatch shows the chosen colour" equal "$("$PROBE" pixel "$f" $((CX + 418)) $((CY + 10)))" "0 192 0"
+main_keys F1
+drag 20 30 300 30
+main_keys F5
+drag 20 80 300 80
+main_keys F9
+drag 20 140 300 140
+f=$(shot widths)
+check "width 1 draws one pixel in the chosen colour" equal "$(vrun "$f" 150 20 40 0 192 0)" 1
+check "width 5 draws five pixels" between "$(vrun "$f" 150 70 90 0 192 0)" 5 5
+check "width 9 draws nine pixels" between "$(vrun "$f" 150 125 155 0 192 0)" 9 9
+
+# === the two erasers ===============================================================
+main_keys F1
+main_keys F11
+tap 100 140
+main_keys F12
+tap 200 140
+f=$(shot erasers)
+hrun() { # longest white run along surface row $2 between x $3 and $4
+  local best=0 cur=0 x
+  for x in $(seq "$3" "$4"); do
+    if [ "$(surface_pixel "$1" "$x" "$2")" = "255 255 255" ]; then cur=$((cur + 1)); else cur=0; fi
+    [ "$cur" -gt "$best" ] && best=$cur
+  done
+  echo "$best"
+}
+check "the small eraser cuts 7 pixels" equal "$(hrun "$f" 140 80 120)" 7
+check "the large eraser cuts 23 pixels" equal "$(hrun "$f" 140 170 230)" 23
+check "the large eraser is 23 pixels tall" equal "$(vrun "$f" 200 120 160 255 255 255)" 41
+main_keys F1
+
+# === clear with Del ===============================================================
+main_keys Delete
 f=$(shot cleared)
-check "the clear button clears the surface" equal "$(count "$f" 0 0 462 237 0 0 0 60)" 0
+check "Del clears the surface" equal "$(count "$f" 0 0 462 237 255 255 255)" $((462 * 237))
 
-# --- F5 gives a pen about five pixels wide --------------------------------------
-xdotool key F5
-sleep 0.3
-drag 60 180 360 180
-f=$(shot width5)
-check "F5 then a drag draws a line about 5 pixels wide" \
-  between "$("$PROBE" run "$f" $((SX + 200)) $((SY + 165)) $((SY + 195)) 0 0 0)" 4 6
+# === screen hold, with the window resized (the window system repaints) ============
+resize_window() { xdotool windowsize "$WID" "$1" "$2"; sleep 0.8; locate; }
+drag 30 200 200 200
+resize_window 500 $((HEIGHT + 10))
+CLIENT_H=302
+locate
+f=$(shot hold-off)
+check "with hold off, a resize removes the stroke" equal "$(count "$f" 30 195 171 10 0 192 0)" 0
+button 152 0 # hold on
+drag 30 200 200 200
+resize_window 474 $((HEIGHT - 10))
+CLIENT_H=292
+locate
+home
+f=$(shot hold-on)
+check "with hold on, the stroke survives the resize" greater "$(count "$f" 30 195 171 10 0 192 0)" 150
+button 152 0 # hold off again
+main_keys Delete
 
-# --- Ctrl+O, a path typed into Qt's own file dialog ---------------------------
-picture="$OUT/red-picture.bmp"
-convert -size 120x80 xc:'rgb(220,20,30)' "BMP3:$picture"
-xdotool key ctrl+o
-sleep 1.5
-xdotool type --delay 10 "$picture"
-sleep 0.3
-xdotool key Return
-sleep 1
-f=$(shot loaded)
-check "the loaded picture shows on the surface" \
-  greater "$(count "$f" 0 0 110 70 220 20 30 8)" 7000
+# === pictures: a BMP and a JPEG through the real file dialog ======================
+open_file "$quad"
+home
+f=$(shot bmp)
+check "the BMP shows at its natural size" equal "$(surface_pixel "$f" 5 5) $(surface_pixel "$f" 45 5) $(surface_pixel "$f" 85 5)" \
+  "255 0 0 0 255 0 255 255 255"
+open_file "$photo"
+home
+f=$(shot jpeg)
+px=$(surface_pixel "$f" 30 20)
+check "the JPEG shows" between "${px%% *}" 240 255
 
-# --- exit through the File menu ----------------------------------------------
+# === each scale command on the BMP, from the smallest up ===========================
+open_file "$quad"
+home
+sizes="20 40 80 160 320"
+i=0
+for left in 224 244 264 284 304; do
+  q=$(echo $sizes | cut -d' ' -f$((i + 1)))
+  half=$((q / 2))
+  button "$left" 0
+  home
+  f=$(shot "scale-$i")
+  # Smooth scaling blends the colours across the edge: probe clear of the blend.
+  m=$(( q / 40 > 2 ? q / 40 : 2 ))
+  check "scale command $i draws red up to $half" equal "$(surface_pixel "$f" $((half - m)) 2)" "255 0 0"
+  check "scale command $i draws green from $half" equal "$(surface_pixel "$f" $((half + m)) 2)" "0 255 0"
+  i=$((i + 1))
+done
+
+# === monochrome and sepia, exact values ============================================
+main_keys Delete
+open_file "$quad"
+button 352 0 # monochrome
+home
+f=$(shot monochrome)
+check "monochrome: red becomes 76" equal "$(surface_pixel "$f" 10 10)" "76 76 76"
+check "monochrome: blue becomes 29" equal "$(surface_pixel "$f" 10 40)" "29 29 29"
+check "monochrome: white stays white" equal "$(surface_pixel "$f" 200 100)" "255 255 255"
+main_keys Delete
+open_file "$quad"
+button 372 0 # sepia
+home
+f=$(shot sepia)
+check "sepia: red becomes 106 76 46" equal "$(surface_pixel "$f" 10 10)" "106 76 46"
+check "sepia: white becomes 255 255 225" equal "$(surface_pixel "$f" 200 100)" "255 255 225"
+main_keys Delete
+
+# === hiding and showing the toolbar ================================================
+main_keys alt+t t
+f=$(shot toolbar-hidden)
+check "hidden: no toolbar button is drawn" eval '! frame_at 56 8'
+check "hidden: the surface starts 5 pixels down" equal "$("$PROBE" pixel "$f" $((CX + 100)) $((CY + 5)))" "128 128 128"
+main_keys alt+t t
+f=$(shot toolbar-shown)
+check "shown again: the pen button is pressed" frame_at 56 8
+
+# === every toolbar button's tooltip ================================================
+tooltip_for() { # left top
+  home
+  sleep 0.3
+  local before
+  before=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+  xdotool mousemove $((CX + $1 + 8)) $((CY + $2 + 8))
+  sleep 1.3
+  local after
+  after=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+  [ "$after" -gt "$before" ]
+}
+for spec in "40 0" "60 0" "112 0" "132 0" "152 0" "172 0" "224 0" "244 0" "264 0" "284 0" "304 0" \
+            "352 0" "372 0" "44 24" "64 24" "84 24" "104 24" "124 24" "144 24" "164 24" "184 24" \
+            "204 24" "228 24" "248 24"; do
+  check "the button at $spec shows a tooltip" tooltip_for $spec
+done
+home
+
+# === the version and rating windows, by keyboard ===================================
+main_keys alt+h a
+check "the version window opens" equal "$(windows_named '^Sketrin Ver2.0$')" 2
+keys Return
+check "Enter closes the version window" equal "$(windows_named '^Sketrin Ver2.0$')" 1
+main_keys alt+h v
+check "the rating window opens" equal "$(windows_named 'ZELVO')" 1
+keys Escape
+check "Esc closes the rating window" equal "$(windows_named 'ZELVO')" 0
+
+# === help, with the editor replaced =================================================
+main_keys alt+h h
+sleep 0.5
+check "help starts the editor on readme.txt beside the program" \
+  eval "grep -q '/readme.txt\$' '$OUT/help-calls' && [ -f \"\$(cat '$OUT/help-calls')\" ]"
+
+# === exit through the File menu ====================================================
 xdotool mousemove $((X + 25)) $((Y + MENU / 2)) click 1
 sleep 0.7
-xdotool key x
+keys x
 gone=no
 for _ in $(seq 1 50); do
   if ! kill -0 "$APP_PID" 2>/dev/null; then gone=yes; break; fi
