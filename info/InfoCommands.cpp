@@ -8,16 +8,22 @@
 #include "info/ZELVO.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace {
 
-// Centres a dialog over the screen; where the platform cannot place windows the
-// dialog still opens, over its parent's area.
-void centreOnScreen(QWidget &dialog, QWidget *fallback)
+// Centres a dialog over the screen. Where the window system places windows itself
+// (Wayland), the dialog becomes a transient of the main window instead, which
+// compositors open over it.
+void centreOnScreen(QDialog &dialog, QWidget *main)
 {
-    QScreen *screen = fallback && fallback->screen() ? fallback->screen() : QGuiApplication::primaryScreen();
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        dialog.setParent(main, dialog.windowFlags());
+        return;
+    }
+    QScreen *screen = main && main->screen() ? main->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();

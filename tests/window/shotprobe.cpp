@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     auto near = [](QRgb p, int r, int g, int b, int tol) {
         return std::abs(qRed(p) - r) <= tol && std::abs(qGreen(p) - g) <= tol && std::abs(qBlue(p) - b) <= tol;
     };
-    if (a.at(1) == QLatin1String("count") && a.size() >= 11) {
+    if (a.at(1) == QLatin1String("count") && a.size() >= 10) {
         const QRect area = QRect(num(3), num(4), num(5), num(6)) & image.rect();
         const int tol = a.size() > 11 ? num(11) : 0;
         long n = 0;

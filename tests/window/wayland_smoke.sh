@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Starts the program on Wayland, under a headless Weston, and looks at it: the
+# window must come up with its toolbar drawn. Input cannot be sent to a Wayland
+# window from outside, so this is a look, not a drive. Skips (77) when Weston
+# cannot start here.
+#   wayland_smoke.sh SKETRIN SHOTPROBE ARTIFACT_DIR
+set -u
+APP=$1
+PROBE=$2
+OUT=$3
+mkdir -p "$OUT"
+command -v weston >/dev/null && command -v weston-screenshooter >/dev/null || { echo "no weston"; exit 77; }
+export XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+socket=sketrin-test
+weston --backend=headless-backend.so --use-pixman --width=800 --height=600 --socket=$socket \
+  --idle-time=0 --debug >"$OUT/weston.log" 2>&1 &
+WESTON=$!
+APP_PID=""
+trap 'kill $APP_PID $WESTON 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
+for _ in $(seq 1 50); do [ -S "$XDG_RUNTIME_DIR/$socket" ] && break; sleep 0.1; done
+[ -S "$XDG_RUNTIME_DIR/$socket" ] || { echo "weston did not start"; exit 77; }
+export WAYLAND_DISPLAY=$socket
+QT_QPA_PLATFORM=wayland "$APP" >"$OUT/wayland-app.log" 2>&1 &
+APP_PID=$!
+sleep 3
+kill -0 "$APP_PID" 2>/dev/null || { echo "FAIL - the program ended on Wayland"; exit 1; }
+(cd "$OUT" && rm -f wayland-screenshot-*.png && timeout 10 weston-screenshooter) || { echo "no screenshot"; exit 77; }
+shot=$(ls "$OUT"/wayland-screenshot-*.png | head -n1)
+mv "$shot" "$OUT/wayland.png"
+frames=$("$PROBE" count "$OUT/wayland.png" 0 0 800 600 82 150 247)
+echo "pressed-frame pixels on screen: $frames"
+if [ "$frames" -ge 100 ]; then echo "ok   - the window is up on Wayland with its toolbar drawn"; else
+  echo "FAIL - the toolbar is not on screen"; exit 1; fi
