@@ -2,6 +2,7 @@
 #include "PictureFixtures.h"
 #include "TestSupport.h"
 
+#include "forms/QtPlatform.h"
 #include "imaging/PictureFile.h"
 
 #include <QElapsedTimer>
@@ -88,6 +89,19 @@ private slots:
         QCOMPARE(f.w->PicBox->Picture().size(), QSize(400, 300));
         f.w->PicBox->Refresh();
         QCOMPARE(f.surface().pixel(0, 0), qRgb(200, 0, 0));
+    }
+
+    // The Qt dialog shows the four file types, patterns and all, first one selected.
+    void filterBecomesFourFileTypes()
+    {
+        MainFixture f;
+        f.w->CmdPicLoad_Click();
+        const QStringList types = forms::nameFiltersFromBarList(f.platform.openDialogFilters.at(0));
+        QCOMPARE(types, (QStringList{
+                            QStringLiteral("全ての対応ピクチャ形式 (*.bmp,*.dib,*.jpg) (*.bmp *.dib *.jpg)"),
+                            QStringLiteral("ビットマップ (*.bmp.*.dib) (*.bmp *.dib)"),
+                            QStringLiteral("JPEGイメージ (*.jpg;*.jpeg) (*.jpg *.jpeg)"),
+                            QStringLiteral("すべてのファイル (*.*) (*.*)")}));
     }
 
     void cancelChangesNothing()
