@@ -240,13 +240,6 @@ QRect PictureBox::penBounds(QPointF a, QPointF b) const
                  int(std::ceil(r.width())) + 2 * pad + 1, int(std::ceil(r.height())) + 2 * pad + 1);
 }
 
-// Where a pen centres its shapes for the pixel (x, y), in logical pixels: the
-// pixel's centre for odd widths, its top-left corner for even ones.
-static QPointF centreFor(float x, float y, int width)
-{
-    return raster::penCentre(x, y, width);
-}
-
 void PictureBox::PSet(float x, float y, std::int32_t color)
 {
     const QPointF at(x, y);
@@ -255,7 +248,7 @@ void PictureBox::PSet(float x, float y, std::int32_t color)
     const qreal s = m_dpr;
     drawOnLayers(penBounds(at, at), [&](QImage &image, const QRect &clip, const QRect &) {
         // A disc of diameter w around the pixel; at width 1, the pixel itself.
-        const QPointF c = centreFor(x, y, w) * s;
+        const QPointF c = raster::penCentre(x, y, w) * s;
         raster::fillCapsule(image, c, c, w / 2.0 * s, rgb, clip, w == 1);
     });
     m_current = at;
@@ -275,7 +268,7 @@ void PictureBox::Line(float x1, float y1, float x2, float y2, std::int32_t color
     const qreal s = m_dpr;
     drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip, const QRect &) {
         // Round ends: every point within w / 2 of the segment.
-        raster::fillCapsule(image, centreFor(x1, y1, w) * s, centreFor(x2, y2, w) * s, w / 2.0 * s, rgb, clip,
+        raster::fillCapsule(image, raster::penCentre(x1, y1, w) * s, raster::penCentre(x2, y2, w) * s, w / 2.0 * s, rgb, clip,
                             w == 1);
     });
     m_current = b;
@@ -289,7 +282,7 @@ void PictureBox::StampSquare(float x, float y, int half, std::int32_t color)
     const qreal s = m_dpr;
     drawOnLayers(penBounds(centre - QPointF(half, half), centre + QPointF(half, half)),
                  [&](QImage &image, const QRect &clip, const QRect &) {
-                     raster::fillColumns(image, centreFor(x, y, w), half, w / 2.0, w % 2 == 1, rgb, clip, s);
+                     raster::fillColumns(image, raster::penCentre(x, y, w), half, w / 2.0, w % 2 == 1, rgb, clip, s);
                  });
     m_current = QPointF(x + half, y + half);
 }

@@ -1,13 +1,19 @@
 #include "forms/ScriptedPlatform.h"
 
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 wrongly reports the moved-from std::optional<QString> as uninitialised.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 namespace forms {
 
-template <typename T, typename D>
-static T next(std::deque<T> &queue, D fallback)
+// The next scripted answer, or the fallback once the script has run out.
+template <typename T>
+static T next(std::deque<T> &queue, const T &fallback)
 {
     if (queue.empty())
         return fallback;
-    T value = queue.front();
+    T value(std::move(queue.front()));
     queue.pop_front();
     return value;
 }

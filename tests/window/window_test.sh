@@ -278,10 +278,10 @@ tooltip_for() { # left top
   after=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
   [ "$after" -gt "$before" ]
 }
-for spec in "40 0" "60 0" "112 0" "132 0" "152 0" "172 0" "224 0" "244 0" "264 0" "284 0" "304 0" \
+for place in "40 0" "60 0" "112 0" "132 0" "152 0" "172 0" "224 0" "244 0" "264 0" "284 0" "304 0" \
             "352 0" "372 0" "44 24" "64 24" "84 24" "104 24" "124 24" "144 24" "164 24" "184 24" \
             "204 24" "228 24" "248 24"; do
-  check "the button at $spec shows a tooltip" tooltip_for $spec
+  check "the button at $place shows a tooltip" tooltip_for $place
 done
 home
 
