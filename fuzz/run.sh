@@ -20,5 +20,5 @@ export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp"
 ./build-fuzz/fuzz/fuzz_picture -max_total_time="$SECONDS_TO_RUN" -timeout=2 -rss_limit_mb=1024 \
   -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/findings/ \
-  build-fuzz/work "$corpus" fuzz/regressions 2>&1 | tee build-fuzz/fuzz.log | grep -E '^#[0-9]+ +(INITED|DONE|pulse)|stat::|ERROR|SUMMARY' || true
+  build-fuzz/work "$corpus" fuzz/regressions 2>&1 | tee build-fuzz/fuzz.log | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY' || true
 grep -q 'Done [0-9]* runs' build-fuzz/fuzz.log
