@@ -83,19 +83,26 @@ struct Surface
     }
 };
 
+// Timed moves of one drag, back and forth over 100 pixels, each followed by the
+// repaint of what it touched.
+void timedMoves(benchmark::State &state, Main &m, bool wobble)
+{
+    m.PicBox_MouseDown(1, 0, 100, 100);
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        m.PicBox_MouseMove(1, 0, x, 100 + (wobble ? int(x) & 7 : 0));
+        QApplication::processEvents();
+    }
+}
+
 // One pen move: the handler the mouse-move event runs, then the repaint of what it
 // touched.
 void penMoves(benchmark::State &state, int w, int h)
 {
     Surface s(w, h);
     Main &m = *s.main;
-    m.PicBox_MouseDown(1, 0, 100, 100);
-    float x = 100;
-    for (auto _ : state) {
-        x = x >= 200 ? 100 : x + 3;
-        m.PicBox_MouseMove(1, 0, x, 100 + (int(x) & 7));
-        QApplication::processEvents();
-    }
+    timedMoves(state, m, true);
 }
 void PenMove_464x239(benchmark::State &state) { penMoves(state, 464, 239); }
 void PenMove_3840x2160(benchmark::State &state) { penMoves(state, BigW, BigH); }
@@ -108,13 +115,7 @@ void EraserLargeStamp_W9(benchmark::State &state)
     Main &m = *s.main;
     m.PenSize_Click(8);
     m.EraserSize_Click(1);
-    m.PicBox_MouseDown(1, 0, 100, 100);
-    float x = 100;
-    for (auto _ : state) {
-        x = x >= 200 ? 100 : x + 3;
-        m.PicBox_MouseMove(1, 0, x, 100);
-        QApplication::processEvents();
-    }
+    timedMoves(state, m, false);
 }
 BENCHMARK(EraserLargeStamp_W9)->Unit(benchmark::kMicrosecond);
 
@@ -151,13 +152,7 @@ void PenMovesAfterSession(benchmark::State &state)
         }
         QApplication::processEvents();
     }
-    m.PicBox_MouseDown(1, 0, 100, 100);
-    float x = 100;
-    for (auto _ : state) {
-        x = x >= 200 ? 100 : x + 3;
-        m.PicBox_MouseMove(1, 0, x, 100);
-        QApplication::processEvents();
-    }
+    timedMoves(state, m, false);
 }
 BENCHMARK(PenMovesAfterSession)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 

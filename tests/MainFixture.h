@@ -80,6 +80,15 @@ inline bool buttonFramed(forms::PictureBox *button)
            img.pixel(16, 8) == frame;
 }
 
+// Rows for the eraser sizes: index and side of the square at width 1.
+inline void eraserSizeRows()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("side");
+    QTest::newRow("small") << 0 << 7;
+    QTest::newRow("large") << 1 << 23;
+}
+
 constexpr QRgb PlainLook = 0xFFFFFFFF;
 constexpr QRgb HoverLook = 0xFFD9E8FA;   // 217, 232, 250
 constexpr QRgb PressedLook = 0xFFFAFAD9; // 250, 250, 217

@@ -235,13 +235,7 @@ private slots:
         QCOMPARE(f.w->Drawing, std::optional<bool>(false));
     }
 
-    void eraserSquares_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("side");
-        QTest::newRow("small") << 0 << 7;
-        QTest::newRow("large") << 1 << 23;
-    }
+    void eraserSquares_data() { eraserSizeRows(); }
     void eraserSquares()
     {
         QFETCH(int, size);
