@@ -1,9 +1,10 @@
+// The main window: its controls and menus, start-up, layout and exit.
 #include "app/Main.h"
 
-#include "app/AppInfo.h"
-#include "forms/ColorWord.h"
+#include "forms/App.h"
 #include "forms/LineControl.h"
 #include "forms/PictureBox.h"
+#include "toolbar/Toolbar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,17 +17,20 @@ constexpr int ClientHeight = 292;
 } // namespace
 
 Main::Main(forms::Platform &platform, QWidget *parent)
-    : QMainWindow(parent), CDialog(platform), m_platform(platform)
+    : QMainWindow(parent), m_platform(platform), CDialog(platform)
 {
     createControls();
-    createToolbar();
+    TBar = new toolbar::Toolbar(Client, toolbarTable());
     createMenus();
-    setWindowIcon(app::appIcon());
+    setWindowIcon(forms::appIcon());
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     Form_Load();
 }
 
-Main::~Main() = default;
+Main::~Main()
+{
+    PicBox->setSource(nullptr);
+}
 
 void Main::createControls()
 {
@@ -38,17 +42,12 @@ void Main::createControls()
     PicBox->setObjectName(QStringLiteral("PicBox"));
     PicBox->setBorderStyle(1);
     PicBox->setGeometry(8, 52, 405, 225);
+    PicBox->setSource(&m_surface);
 
     ColView = new forms::PictureBox(Client);
     ColView->setObjectName(QStringLiteral("ColView"));
     ColView->setBorderStyle(1);
     ColView->setGeometry(412, 4, 13, 13);
-
-    PreLoad = new forms::PictureBox(Client);
-    PreLoad->setObjectName(QStringLiteral("PreLoad"));
-    PreLoad->setAutoSize(true);
-    PreLoad->setGeometry(424, 172, 33, 33);
-    PreLoad->setVisible(false);
 
     EraserLoader[0] = QPixmap(QStringLiteral(":/resources/eraser_small.xpm"));
     EraserLoader[1] = QPixmap(QStringLiteral(":/resources/eraser_large.xpm"));
@@ -63,23 +62,32 @@ void Main::createControls()
 
 namespace {
 
-QAction *addCommand(QMenu *menu, const QString &caption, const QKeySequence &shortcut = {})
+QAction *addCommand(QMenu *menu, const QString &name, const QString &caption, const QKeySequence &shortcut = {})
 {
     QAction *action = menu->addAction(caption);
+    action->setObjectName(name);
     if (!shortcut.isEmpty()) {
         action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::WindowShortcut);
+        // A shortcut fires from anywhere in the program, also while a menu is
+        // open; a modal dialog still blocks it.
+        action->setShortcutContext(Qt::ApplicationShortcut);
     }
     return action;
 }
 
-QAction *addChoice(QMenu *menu, const QString &caption, bool ticked,
+QAction *addChoice(QMenu *menu, const QString &name, const QString &caption, bool ticked,
                    const QKeySequence &shortcut = {})
 {
-    QAction *action = addCommand(menu, caption, shortcut);
+    QAction *action = addCommand(menu, name, caption, shortcut);
     action->setCheckable(true);
     action->setChecked(ticked);
     return action;
+}
+
+// Array members are named like controls: PenSize3.
+QString member(const char *array, int index)
+{
+    return QString::fromLatin1(array) + QString::number(index);
 }
 
 } // namespace
@@ -89,48 +97,56 @@ void Main::createMenus()
     QMenuBar *bar = menuBar();
 
     // The File menu's caption has no access key: "(F)" is plain text.
-    MFile = bar->addMenu(QStringLiteral("ファイル(F)"));
-    CmdPicLoad = addCommand(MFile, QStringLiteral("画像読み込み(&L)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QMenu *MFile = bar->addMenu(QStringLiteral("ファイル(F)"));
+    CmdPicLoad = addCommand(MFile, QStringLiteral("CmdPicLoad"), QStringLiteral("画像読み込み(&L)..."),
+                            QKeySequence(Qt::CTRL | Qt::Key_O));
     MFile->addSeparator();
-    CmdExit = addCommand(MFile, QStringLiteral("終了(&X)"));
+    CmdExit = addCommand(MFile, QStringLiteral("CmdExit"), QStringLiteral("終了(&X)"));
 
-    MDraw = bar->addMenu(QStringLiteral("描画(&D)"));
-    CmdPicClear = addCommand(MDraw, QStringLiteral("画面クリア(&D)"), QKeySequence(Qt::Key_Delete));
-    MCPicRemain = MDraw->addMenu(QStringLiteral("画面保持(&R)"));
-    CmdPicRemain[0] = addChoice(MCPicRemain, QStringLiteral("OFF(&F)"), true);
-    CmdPicRemain[1] = addChoice(MCPicRemain, QStringLiteral("ON(&N)"), false);
+    QMenu *MDraw = bar->addMenu(QStringLiteral("描画(&D)"));
+    CmdPicClear = addCommand(MDraw, QStringLiteral("CmdPicClear"), QStringLiteral("画面クリア(&D)"),
+                             QKeySequence(Qt::Key_Delete));
+    QMenu *MCPicRemain = MDraw->addMenu(QStringLiteral("画面保持(&R)"));
+    CmdPicRemain[0] = addChoice(MCPicRemain, member("CmdPicRemain", 0), QStringLiteral("OFF(&F)"), true);
+    CmdPicRemain[1] = addChoice(MCPicRemain, member("CmdPicRemain", 1), QStringLiteral("ON(&N)"), false);
     MCPicRemain->addSeparator();
-    CmdPicRemainExplain = addCommand(MCPicRemain, QStringLiteral("機能説明(&H)..."));
+    CmdPicRemainExplain =
+        addCommand(MCPicRemain, QStringLiteral("CmdPicRemainExplain"), QStringLiteral("機能説明(&H)..."));
     MDraw->addSeparator();
-    CmdPenColor = addCommand(MDraw, QStringLiteral("ペンの色(&C)..."), QKeySequence(Qt::CTRL | Qt::Key_C));
-    MCPenSetting = MDraw->addMenu(QStringLiteral("ペンの太さ/消しゴム(&P)"));
+    CmdPenColor = addCommand(MDraw, QStringLiteral("CmdPenColor"), QStringLiteral("ペンの色(&C)..."),
+                             QKeySequence(Qt::CTRL | Qt::Key_C));
+    QMenu *MCPenSetting = MDraw->addMenu(QStringLiteral("ペンの太さ/消しゴム(&P)"));
     for (int i = 0; i < 9; ++i)
-        PenSize[i] = addChoice(MCPenSetting, QStringLiteral("太さ %1").arg(i + 1), i == 0,
+        PenSize[i] = addChoice(MCPenSetting, member("PenSize", i), QStringLiteral("太さ %1").arg(i + 1), i == 0,
                                QKeySequence(Qt::Key_F1 + i));
     MCPenSetting->addSeparator();
-    EraserSize[0] = addChoice(MCPenSetting, QStringLiteral("消しゴム 小"), false, QKeySequence(Qt::Key_F11));
-    EraserSize[1] = addChoice(MCPenSetting, QStringLiteral("消しゴム 大"), false, QKeySequence(Qt::Key_F12));
+    EraserSize[0] = addChoice(MCPenSetting, member("EraserSize", 0), QStringLiteral("消しゴム 小"), false,
+                              QKeySequence(Qt::Key_F11));
+    EraserSize[1] = addChoice(MCPenSetting, member("EraserSize", 1), QStringLiteral("消しゴム 大"), false,
+                              QKeySequence(Qt::Key_F12));
 
-    MTool = bar->addMenu(QStringLiteral("ツール(&T)"));
-    CmdToolBarVisible = addCommand(MTool, QStringLiteral("ツールバーの非表示(&T)"));
+    QMenu *MTool = bar->addMenu(QStringLiteral("ツール(&T)"));
+    CmdToolBarVisible =
+        addCommand(MTool, QStringLiteral("CmdToolBarVisible"), QStringLiteral("ツールバーの非表示(&T)"));
     MTool->addSeparator();
-    MCToolPicRatio = MTool->addMenu(QStringLiteral("比率調整(&R)"));
-    const QString ratios[5] = {QStringLiteral("1/4倍(&W)"), QStringLiteral("1/2倍(&Q)"),
-                               QStringLiteral("等倍(&1)"), QStringLiteral("2倍(&2)"),
-                               QStringLiteral("4倍(&4)")};
+    QMenu *MCToolPicRatio = MTool->addMenu(QStringLiteral("比率調整(&R)"));
+    const QString ratios[5] = {QStringLiteral("1/4倍(&W)"), QStringLiteral("1/2倍(&Q)"), QStringLiteral("等倍(&1)"),
+                               QStringLiteral("2倍(&2)"), QStringLiteral("4倍(&4)")};
     for (int i = 0; i < 5; ++i)
-        CmdPicRatio[i] = addCommand(MCToolPicRatio, ratios[i]);
-    MCToolPicFilter = MTool->addMenu(QStringLiteral("フィルター(&F)"));
-    CmdPicFilter[0] = addCommand(MCToolPicFilter, QStringLiteral("モノクロ(&M)"));
-    CmdPicFilter[1] = addCommand(MCToolPicFilter, QStringLiteral("セピア(&S)"));
+        CmdPicRatio[i] = addCommand(MCToolPicRatio, member("CmdPicRatio", i), ratios[i]);
+    QMenu *MCToolPicFilter = MTool->addMenu(QStringLiteral("フィルター(&F)"));
+    CmdPicFilter[0] = addCommand(MCToolPicFilter, member("CmdPicFilter", 0), QStringLiteral("モノクロ(&M)"));
+    CmdPicFilter[1] = addCommand(MCToolPicFilter, member("CmdPicFilter", 1), QStringLiteral("セピア(&S)"));
 
-    MHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    CmdHelpRef = addCommand(MHelp, QStringLiteral("ヘルプを開く(&H)..."));
+    QMenu *MHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    CmdHelpRef = addCommand(MHelp, QStringLiteral("CmdHelpRef"), QStringLiteral("ヘルプを開く(&H)..."));
     MHelp->addSeparator();
-    CmdOpenHP = addCommand(MHelp, QStringLiteral("ホームページを開く(&W)..."));
-    CmdSoftwareVote = addCommand(MHelp, QStringLiteral("ソフトを評価 [ZELVO] (&V)..."));
+    CmdOpenHP = addCommand(MHelp, QStringLiteral("CmdOpenHP"), QStringLiteral("ホームページを開く(&W)..."));
+    CmdSoftwareVote =
+        addCommand(MHelp, QStringLiteral("CmdSoftwareVote"), QStringLiteral("ソフトを評価 [ZELVO] (&V)..."));
     MHelp->addSeparator();
-    CmdShowVersionInfo = addCommand(MHelp, QStringLiteral("バージョン情報(&A)..."));
+    CmdShowVersionInfo =
+        addCommand(MHelp, QStringLiteral("CmdShowVersionInfo"), QStringLiteral("バージョン情報(&A)..."));
 
     connect(CmdPicLoad, &QAction::triggered, this, &Main::CmdPicLoad_Click);
     connect(CmdExit, &QAction::triggered, this, &Main::CmdExit_Click);
@@ -156,11 +172,11 @@ void Main::createMenus()
 
 void Main::Form_Load()
 {
-    setWindowTitle(app::VersionTitle());
-    PenColor = QString::number(forms::colorWord(0, 0, 0));
-    ColView->setBackColor(PenColor.toInt());
-    PicLoaded = false;
-    ToolBarShown = true;
+    setWindowTitle(forms::VersionTitle());
+    m_tools.setPenColor(forms::colorWord(0, 0, 0));
+    showPenColor();
+    m_tools.setPictureLoaded(false);
+    m_tools.setToolbarShown(true);
     // The toolbar's start-up selection: the pen with the remembered width (1), then
     // width 1 itself, then the tooltips.
     TBarB_Click(0);
@@ -174,11 +190,13 @@ void Main::Form_Resize()
     const float H = float(Client->height());
     // Absolute values: a client area smaller than the margins still gives a
     // positive size, equal to the shortfall.
-    const int top = ToolBarShown ? 49 : 5;
+    const bool shown = m_tools.toolbarShown();
+    const int top = shown ? 49 : 5;
     const int width = int(std::fabs(W - 10));
-    const int height = int(std::fabs(H - (ToolBarShown ? 53 : 10)));
+    const int height = int(std::fabs(H - (shown ? 53 : 10)));
     PicBox->move(5, top);
     PicBox->resize(width, height);
+    PicBox->syncArea();
 }
 
 void Main::CmdExit_Click()

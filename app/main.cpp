@@ -1,4 +1,4 @@
-#include "app/AppInfo.h"
+#include "forms/App.h"
 #include "app/Main.h"
 #include "forms/QtPlatform.h"
 
@@ -7,8 +7,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(app::AppTitle());
-    app::installFonts();
+    QApplication::setApplicationName(forms::AppTitle());
+    forms::installFonts();
 
     forms::QtPlatform platform;
     Main window(platform);

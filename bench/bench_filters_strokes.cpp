@@ -74,12 +74,12 @@ struct Surface
     Surface(int w, int h)
     {
         main = std::make_unique<Main>(platform);
-        main->Client->resize(w + 10, h + 53);
+        main->centralWidget()->resize(w + 10, h + 53);
         main->Form_Resize();
         main->CmdPicRemain_Click(1); // both layers, the costlier case
         main->show();
         QApplication::processEvents();
-        main->PicBox->PersistentImage();
+        main->surface().persistentLayer();
     }
 };
 
@@ -194,7 +194,7 @@ void LoadCommand6000x4000(benchmark::State &state)
         s.platform.openAnswers.push_back(path);
         state.ResumeTiming();
         s.main->CmdPicLoad_Click();
-        benchmark::DoNotOptimize(s.main->PicBox->ScreenImage().constBits());
+        benchmark::DoNotOptimize((*s.main->surface().screenLayer()).constBits());
     }
 }
 BENCHMARK(LoadCommand6000x4000)->Unit(benchmark::kMillisecond);
@@ -208,7 +208,7 @@ void ScaleCommand(benchmark::State &state)
     const int index = int(state.range(0));
     for (auto _ : state) {
         s.main->CmdPicRatio_Click(index);
-        benchmark::DoNotOptimize(s.main->PicBox->ScreenImage().constBits());
+        benchmark::DoNotOptimize((*s.main->surface().screenLayer()).constBits());
     }
 }
 BENCHMARK(ScaleCommand)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond);

@@ -4,7 +4,7 @@
 //                            loads the font database as any program with text must
 //   bench_startup sketrin    the program's own start-up
 // Each exits as soon as its window is exposed; bench/run.sh times whole processes.
-#include "app/AppInfo.h"
+#include "forms/App.h"
 #include "app/Main.h"
 #include "forms/ScriptedPlatform.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
         if (text)
             window->setCentralWidget(new QLabel(QStringLiteral("画像読み込み"), window.get()));
     } else {
-        app::installFonts();
+        forms::installFonts();
         window = std::make_unique<Main>(platform);
     }
     window->show();

@@ -1,39 +1,52 @@
-// Pen and eraser strokes over the drawing surface.
-#include "app/Main.h"
+#include "canvas/Strokes.h"
 
-#include "forms/PictureBox.h"
+#include "canvas/Surface.h"
+#include "canvas/ToolState.h"
 
-void Main::PicBox_MouseDown(int, int, float X, float Y)
+namespace canvas {
+
+namespace {
+
+QRect stampEraser(const ToolState &tools, Surface &surface, float x, float y)
 {
-    Drawing = true;
-    if (EraserMode) {
-        stampEraser(X, Y);
-        return;
-    }
-    // A dot of the current width; the stroke's first segment starts here.
-    PicBox->PSet(X, Y, PenColor.toInt());
-}
-
-void Main::PicBox_MouseMove(int, int, float X, float Y)
-{
-    if (Drawing != true)
-        return;
-    if (EraserMode) {
-        stampEraser(X, Y);
-        return;
-    }
-    PicBox->Line(X, Y, PenColor.toInt());
-}
-
-void Main::PicBox_MouseUp(int, int, float, float)
-{
-    Drawing = false;
-}
-
-void Main::stampEraser(float X, float Y)
-{
-    // 2s + 1 columns from Y - s to Y + s in the background colour, at the current
+    // 2s + 1 columns from y - s to y + s in the background colour, at the current
     // line width, painted as one shape.
-    const int s = EraserSizeIndex == 0 ? 3 : 11;
-    PicBox->StampSquare(X, Y, s, PicBox->BackColor());
+    return surface.StampSquare(x, y, tools.eraserHalfSize(), surface.BackColor());
 }
+
+} // namespace
+
+QRect strokeDown(ToolState &tools, Surface &surface, float x, float y)
+{
+    tools.setDrawing(true);
+    if (tools.eraserMode())
+        return stampEraser(tools, surface, x, y);
+    return surface.PSet(x, y, tools.penColor());
+}
+
+QRect strokeMove(ToolState &tools, Surface &surface, float x, float y)
+{
+    if (tools.drawing() != true)
+        return {};
+    if (tools.eraserMode())
+        return stampEraser(tools, surface, x, y);
+    return surface.Line(x, y, tools.penColor());
+}
+
+void strokeUp(ToolState &tools)
+{
+    tools.setDrawing(false);
+}
+
+void clearSurface(Surface &surface, bool hold)
+{
+    surface.setPicture(QImage());
+    surface.setAutoRedraw(true);
+    surface.Cls();
+    surface.setAutoRedraw(false);
+    surface.Cls();
+    surface.Refresh();
+    surface.setAutoRedraw(hold);
+}
+
+} // namespace canvas

@@ -1,6 +1,6 @@
 #include "info/VerInfo.h"
 
-#include "app/AppInfo.h"
+#include "forms/App.h"
 #include "forms/LineControl.h"
 #include "forms/Platform.h"
 #include "forms/QtPlatform.h"
@@ -28,7 +28,7 @@ VerInfo::VerInfo(forms::Platform &platform, QWidget *parent)
     setFixedSize(498, 234);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(app::appIcon());
+    setWindowIcon(forms::appIcon());
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -46,7 +46,7 @@ VerInfo::VerInfo(forms::Platform &platform, QWidget *parent)
     Copyright->setText(info::CopyrightLine());
     URL = label(this, QRect(52, 212, 154, 16));
     URL->setText(info::HomePageAddress());
-    QFont urlFont(app::UiFontFamily());
+    QFont urlFont(forms::UiFontFamily());
     urlFont.setPointSizeF(9);
     urlFont.setUnderline(true);
     URL->setFont(urlFont);
@@ -56,7 +56,7 @@ VerInfo::VerInfo(forms::Platform &platform, QWidget *parent)
     URL->installEventFilter(this); // a click opens the page; the pointer stays an arrow
     Line2 = new forms::LineControl({47, 184}, {483, 184}, palette().color(QPalette::WindowText), this);
     SoftIcon = label(this, QRect(284, 20, 32, 32));
-    SoftIcon->setPixmap(app::appIcon().pixmap(32, 32));
+    SoftIcon->setPixmap(forms::appIcon().pixmap(32, 32));
     Line1 = new forms::LineControl({47, 60}, {483, 60}, palette().color(QPalette::WindowText), this, 2);
     Versions = label(this, QRect(344, 36, 137, 16));
     Versions->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -82,8 +82,8 @@ QString VerInfo::NoteText()
 
 void VerInfo::Form_Load()
 {
-    setWindowTitle(app::VersionTitle());
-    Versions->setText(app::VersionText());
+    setWindowTitle(forms::VersionTitle());
+    Versions->setText(forms::VersionText());
     Note->setText(forms::displayText(NoteText()));
 }
 

@@ -1,6 +1,6 @@
 #include "info/ZELVO.h"
 
-#include "app/AppInfo.h"
+#include "forms/App.h"
 #include "forms/Platform.h"
 #include "info/Addresses.h"
 
@@ -56,7 +56,7 @@ ZELVO::ZELVO(forms::Platform &platform, QWidget *parent, const QString &baseAddr
                       QRect(68, 80, 269, 41));
     SelectOne = label(this, QStringLiteral("5段階評価  （最低1～最高5）"), QRect(68, 168, 158, 16));
     VoteMe = label(this, QStringLiteral("このソフトを評価してください"), QRect(12, 16, 217, 17));
-    QFont big(app::UiFontFamily());
+    QFont big(forms::UiFontFamily());
     big.setPointSizeF(12);
     big.setBold(true);
     big.setUnderline(true);
@@ -65,7 +65,7 @@ ZELVO::ZELVO(forms::Platform &platform, QWidget *parent, const QString &baseAddr
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     VoteMe->setPalette(blue);
     Thanks[2] = label(this, QStringLiteral("※評価データ以外が送信されることはありません。"), QRect(68, 132, 225, 13));
-    QFont small(app::UiFontFamily());
+    QFont small(forms::UiFontFamily());
     small.setPointSizeF(8.25);
     Thanks[2]->setFont(small);
     ZELVOIcon = label(this, QString(), QRect(16, 52, 32, 32));

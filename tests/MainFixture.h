@@ -3,12 +3,54 @@
 #include "app/Main.h"
 #include "forms/PictureBox.h"
 #include "forms/ScriptedPlatform.h"
+#include "toolbar/ToolButton.h"
 
 #include <QMenuBar>
 #include <QtTest>
 #include <memory>
 
 namespace testing {
+
+// The window's controls, found by name as a user finds them by sight.
+inline Main &mainOf(Main &w) { return w; }
+inline Main &mainOf(Main *w) { return *w; }
+inline Main &mainOf(const std::unique_ptr<Main> &w) { return *w; }
+template <typename W>
+forms::PictureBox *picBox(W &&w)
+{
+    return mainOf(w).template findChild<forms::PictureBox *>(QStringLiteral("PicBox"));
+}
+template <typename W>
+forms::PictureBox *colView(W &&w)
+{
+    return mainOf(w).template findChild<forms::PictureBox *>(QStringLiteral("ColView"));
+}
+template <typename W>
+toolbar::ToolButton *toolButton(W &&w, int index)
+{
+    return mainOf(w).template findChild<toolbar::ToolButton *>(QStringLiteral("TBarB%1").arg(index));
+}
+template <typename W>
+toolbar::ToolButton *commandButton(W &&w, int index)
+{
+    return mainOf(w).template findChild<toolbar::ToolButton *>(QStringLiteral("TBar%1").arg(index));
+}
+template <typename W>
+QAction *action(W &&w, const char *name, int index = -1)
+{
+    QString objectName = QString::fromLatin1(name);
+    if (index >= 0)
+        objectName += QString::number(index);
+    return mainOf(w).template findChild<QAction *>(objectName);
+}
+template <typename W>
+QList<toolbar::ToolButton *> toolButtons(W &&w, bool withPressedState)
+{
+    QList<toolbar::ToolButton *> buttons;
+    for (int i = 0; i < (withPressedState ? 14 : 10); ++i)
+        buttons << (withPressedState ? toolButton(w, i) : commandButton(w, i));
+    return buttons;
+}
 
 // A main window on the scripted platform, shown at its declared size.
 struct MainFixture
@@ -29,20 +71,20 @@ struct MainFixture
     // The visible part of the surface.
     QImage surface() const
     {
-        forms::PictureBox *box = w->PicBox;
-        return box->ScreenImage().copy(0, 0, box->ScaleWidth(), box->ScaleHeight());
+        canvas::Surface &s = w->surface();
+        return s.screenLayer()->copy(0, 0, s.area().width(), s.area().height());
     }
     QImage persistent() const
     {
-        forms::PictureBox *box = w->PicBox;
-        return box->PersistentImage().copy(0, 0, box->ScaleWidth(), box->ScaleHeight());
+        canvas::Surface &s = w->surface();
+        return s.persistentLayer().copy(0, 0, s.area().width(), s.area().height());
     }
 
     // Mouse input on the surface, in drawing-area pixels.
-    QPoint at(int x, int y) const { return QPoint(x + w->PicBox->BorderStyle(), y + w->PicBox->BorderStyle()); }
-    void press(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(w->PicBox, b, {}, at(x, y)); }
-    void move(int x, int y) { QTest::mouseMove(w->PicBox, at(x, y)); }
-    void release(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(w->PicBox, b, {}, at(x, y)); }
+    QPoint at(int x, int y) const { return QPoint(x + picBox(w)->BorderStyle(), y + picBox(w)->BorderStyle()); }
+    void press(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mousePress(picBox(w), b, {}, at(x, y)); }
+    void move(int x, int y) { QTest::mouseMove(picBox(w), at(x, y)); }
+    void release(int x, int y, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseRelease(picBox(w), b, {}, at(x, y)); }
     void drag(QPoint from, QPoint to, Qt::MouseButton b = Qt::LeftButton)
     {
         press(from.x(), from.y(), b);
@@ -53,10 +95,10 @@ struct MainFixture
     int checkedToolItems() const
     {
         int n = 0;
-        for (QAction *a : w->PenSize)
-            n += a->isChecked();
-        for (QAction *a : w->EraserSize)
-            n += a->isChecked();
+        for (int i = 0; i < 9; ++i)
+            n += action(w, "PenSize", i)->isChecked();
+        for (int i = 0; i < 2; ++i)
+            n += action(w, "EraserSize", i)->isChecked();
         return n;
     }
 };
@@ -66,15 +108,16 @@ struct MainFixture
 inline QRgb buttonBackground(forms::PictureBox *button)
 {
     const QImage picture = button->Picture().convertToFormat(QImage::Format_ARGB32);
+    const QImage shown = button->grab().toImage();
     for (int y = 1; y < 16; ++y)
         for (int x = 1; x < 16; ++x)
             if (picture.isNull() || qAlpha(picture.pixel(x, y)) == 0)
-                return button->ScreenImage().pixel(x, y);
+                return shown.pixel(x, y);
     return 0;
 }
 inline bool buttonFramed(forms::PictureBox *button)
 {
-    const QImage &img = button->ScreenImage();
+    const QImage img = button->grab().toImage();
     const QRgb frame = qRgb(82, 150, 247);
     return img.pixel(0, 8) == frame && img.pixel(8, 0) == frame && img.pixel(8, 16) == frame &&
            img.pixel(16, 8) == frame;

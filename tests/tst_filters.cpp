@@ -44,7 +44,7 @@ class TestFilters : public QObject
         image.save(path);
         f.platform.openAnswers.push_back(path);
         f.w->CmdPicLoad_Click();
-        QVERIFY(f.w->PicLoaded);
+        QVERIFY(f.w->tools().pictureLoaded());
     }
 
 private slots:
@@ -175,7 +175,7 @@ private slots:
         f.drag({10, 10}, {50, 10});
         const QImage before = f.surface();
         for (int i = 0; i < 2; ++i) {
-            f.w->CmdPicFilter[i]->trigger();
+            action(f.w, "CmdPicFilter", i)->trigger();
             QCOMPARE(f.platform.msgBoxes.last().prompt, QStringLiteral("画像が読み込まれていません。"));
             QCOMPARE(f.platform.msgBoxes.last().style, 16);
             QCOMPARE(f.platform.msgBoxes.last().title, QStringLiteral("Sketrin"));
@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(f.platform.msgBoxes.size(), 2);
         QVERIFY(f.platform.pointerHistory.isEmpty());
         QCOMPARE(f.surface(), before);
-        QCOMPARE(f.w->PicBox->AutoRedraw(), false);
+        QCOMPARE(f.w->surface().AutoRedraw(), false);
     }
 
     void filterTonesThePersistentImage_data()
@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(countPixels(s, picture), 100 * 60);
         QCOMPARE(countPixels(s, white), s.width() * s.height() - 100 * 60);
         QCOMPARE(f.platform.pointerHistory, (QList<int>{11, 0}));
-        QCOMPARE(f.w->PicBox->AutoRedraw(), false);
+        QCOMPARE(f.w->surface().AutoRedraw(), false);
     }
 
     void filterKeepsHoldAsItsIndicatorsShow()
@@ -216,9 +216,9 @@ private slots:
         loadPicture(f);
         f.w->CmdPicRemain_Click(1);
         f.w->CmdPicFilter_Click(0);
-        QCOMPARE(f.w->PicBox->AutoRedraw(), true);
+        QCOMPARE(f.w->surface().AutoRedraw(), true);
         f.drag({200, 100}, {300, 100});
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(f.surface().pixel(250, 100), Black);
     }
 
@@ -226,9 +226,9 @@ private slots:
     {
         MainFixture f;
         loadPicture(f);
-        f.w->Client->resize(10, 53);
+        f.w->centralWidget()->resize(10, 53);
         f.w->Form_Resize();
-        QCOMPARE(f.w->PicBox->ScaleWidth(), 0);
+        QCOMPARE(picBox(f.w)->ScaleWidth(), 0);
         f.w->CmdPicFilter_Click(1);
         QCOMPARE(f.platform.pointerHistory, (QList<int>{11, 0}));
     }
@@ -242,15 +242,15 @@ private slots:
         f.w->CmdPicRemain_Click(0);
         f.drag({150, 40}, {200, 40});
         f.w->CmdPicClear_Click();
-        QVERIFY(!f.w->PicLoaded);
-        QVERIFY(f.w->PicBox->Picture().isNull());
+        QVERIFY(!f.w->tools().pictureLoaded());
+        QVERIFY(f.w->surface().Picture().isNull());
         const int area = f.surface().width() * f.surface().height();
         QCOMPARE(countPixels(f.surface(), White), area);
         QCOMPARE(countPixels(f.persistent(), White), area);
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(countPixels(f.surface(), White), area);
         // The indicators are untouched.
-        QVERIFY(f.w->CmdPicRemain[0]->isChecked());
+        QVERIFY(action(f.w, "CmdPicRemain", 0)->isChecked());
     }
 
     void strokesAfterClearSurviveWithHoldOn()
@@ -258,11 +258,11 @@ private slots:
         MainFixture f;
         f.w->CmdPicRemain_Click(1);
         f.w->CmdPicClear_Click();
-        QVERIFY(f.w->CmdPicRemain[1]->isChecked());
-        QCOMPARE(buttonBackground(f.w->TBarB[2]), PressedLook);
-        QCOMPARE(f.w->PicBox->AutoRedraw(), true);
+        QVERIFY(action(f.w, "CmdPicRemain", 1)->isChecked());
+        QCOMPARE(buttonBackground(toolButton(f.w, 2)), PressedLook);
+        QCOMPARE(f.w->surface().AutoRedraw(), true);
         f.drag({20, 20}, {60, 20});
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(countPixels(f.surface(), Black), 41);
     }
 
@@ -271,7 +271,7 @@ private slots:
         MainFixture f;
         f.press(100, 100);
         f.move(120, 100);
-        QTest::keyClick(f.w->PicBox, Qt::Key_Delete);
+        QTest::keyClick(picBox(f.w), Qt::Key_Delete);
         QCOMPARE(countPixels(f.surface(), Black), 0);
         f.move(30, 30);
         f.release(30, 30);
@@ -286,21 +286,21 @@ private slots:
     {
         MainFixture f;
         Main &w = *f.w;
-        w.CmdPicRemain[1]->trigger();
-        QVERIFY(w.PicBox->AutoRedraw());
-        QVERIFY(!w.CmdPicRemain[0]->isChecked());
-        QVERIFY(w.CmdPicRemain[1]->isChecked());
-        QCOMPARE(buttonBackground(w.TBarB[2]), PressedLook);
-        QVERIFY(buttonFramed(w.TBarB[2]));
-        w.CmdPicRemain[1]->trigger(); // twice: the same
-        QVERIFY(w.CmdPicRemain[1]->isChecked());
-        QVERIFY(w.PicBox->AutoRedraw());
-        w.CmdPicRemain[0]->trigger();
-        QVERIFY(!w.PicBox->AutoRedraw());
-        QVERIFY(w.CmdPicRemain[0]->isChecked());
-        QVERIFY(!w.CmdPicRemain[1]->isChecked());
-        QCOMPARE(buttonBackground(w.TBarB[2]), PlainLook);
-        QVERIFY(!buttonFramed(w.TBarB[2]));
+        action(w, "CmdPicRemain", 1)->trigger();
+        QVERIFY(w.surface().AutoRedraw());
+        QVERIFY(!action(w, "CmdPicRemain", 0)->isChecked());
+        QVERIFY(action(w, "CmdPicRemain", 1)->isChecked());
+        QCOMPARE(buttonBackground(toolButton(w, 2)), PressedLook);
+        QVERIFY(buttonFramed(toolButton(w, 2)));
+        action(w, "CmdPicRemain", 1)->trigger(); // twice: the same
+        QVERIFY(action(w, "CmdPicRemain", 1)->isChecked());
+        QVERIFY(w.surface().AutoRedraw());
+        action(w, "CmdPicRemain", 0)->trigger();
+        QVERIFY(!w.surface().AutoRedraw());
+        QVERIFY(action(w, "CmdPicRemain", 0)->isChecked());
+        QVERIFY(!action(w, "CmdPicRemain", 1)->isChecked());
+        QCOMPARE(buttonBackground(toolButton(w, 2)), PlainLook);
+        QVERIFY(!buttonFramed(toolButton(w, 2)));
     }
 
     void layersAcrossSwitches()
@@ -314,7 +314,7 @@ private slots:
             f.w->CmdPicRemain_Click(1);
             f.w->CmdPicRemain_Click(0);
         }
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(f.surface().pixel(20, 10), Black);
         QCOMPARE(f.surface().pixel(20, 20), White);
     }
@@ -322,7 +322,7 @@ private slots:
     void explanation()
     {
         MainFixture f;
-        f.w->CmdPicRemainExplain->trigger();
+        action(f.w, "CmdPicRemainExplain")->trigger();
         QCOMPARE(f.platform.msgBoxes.size(), 1);
         const auto &box = f.platform.msgBoxes.at(0);
         QCOMPARE(box.prompt,

@@ -3,7 +3,7 @@
 #include "MainFixture.h"
 #include "TestSupport.h"
 
-#include "forms/Raster.h"
+#include "canvas/Raster.h"
 
 #include <QTemporaryDir>
 #include <cmath>
@@ -31,7 +31,7 @@ private slots:
     void initTestCase()
     {
         MainFixture f;
-        scale = f.w->PicBox->devicePixelRatioF();
+        scale = picBox(f.w)->devicePixelRatioF();
         qInfo("device pixel ratio %g", scale);
         QCOMPARE(scale, qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
     }
@@ -39,10 +39,10 @@ private slots:
     void layersHoldDevicePixels()
     {
         MainFixture f;
-        forms::PictureBox *box = f.w->PicBox;
-        QCOMPARE(box->DeviceScale(), scale);
-        QCOMPARE(box->PersistentImage().width(), int(std::ceil(box->ScaleWidth() * scale - 1e-9)));
-        QCOMPARE(box->PersistentImage().devicePixelRatio(), scale);
+        canvas::Surface &box = f.w->surface();
+        QCOMPARE(box.deviceScale(), scale);
+        QCOMPARE(box.persistentLayer().width(), int(std::ceil(picBox(f.w)->ScaleWidth() * scale - 1e-9)));
+        QCOMPARE(box.persistentLayer().devicePixelRatio(), scale);
     }
 
     void strokeWidths_data()
@@ -59,7 +59,7 @@ private slots:
         f.w->PenSize_Click(width - 1);
         // A horizontal stroke through logical row 40, drawn with real mouse input.
         f.drag({20, 40}, {200, 40});
-        const QImage &img = f.w->PicBox->ScreenImage();
+        const QImage &img = (*f.w->surface().screenLayer());
         const int column = int(100 * scale);
         int thickness = 0;
         for (int y = 0; y < int(100 * scale); ++y)
@@ -80,14 +80,14 @@ private slots:
         QFETCH(int, size);
         QFETCH(int, side);
         MainFixture f;
-        forms::PictureBox *box = f.w->PicBox;
-        box->setDrawWidth(60);
-        box->Line(0, 60, 200, 60, 0);
-        box->setDrawWidth(1);
+        canvas::Surface &box = f.w->surface();
+        box.setDrawWidth(60);
+        box.Line(0, 60, 200, 60, 0);
+        box.setDrawWidth(1);
         f.w->EraserSize_Click(size);
         f.press(100, 60);
         f.release(100, 60);
-        const QImage &img = box->ScreenImage();
+        const QImage &img = *box.screenLayer();
         const QRect erased = boundsOf(img, White, QRect(QPoint(int(60 * scale), int(35 * scale)),
                                                         QPoint(int(140 * scale), int(85 * scale))));
         const int expected = deviceCount(100 - side / 2, 100 - side / 2 + side, scale);
@@ -106,16 +106,16 @@ private slots:
         f.platform.openAnswers.push_back(path);
         f.w->CmdPicLoad_Click();
         f.w->CmdPicFilter_Click(0);
-        const QImage &img = f.w->PicBox->PersistentImage();
-        const QSize device(int(std::ceil(f.w->PicBox->ScaleWidth() * scale - 1e-9)),
-                           int(std::ceil(f.w->PicBox->ScaleHeight() * scale - 1e-9)));
+        const QImage &img = f.w->surface().persistentLayer();
+        const QSize device(int(std::ceil(picBox(f.w)->ScaleWidth() * scale - 1e-9)),
+                           int(std::ceil(picBox(f.w)->ScaleHeight() * scale - 1e-9)));
         QCOMPARE(countPixels(img, qRgb(76, 76, 76), QRect(QPoint(0, 0), device)), device.width() * device.height());
     }
 
     void toolbarLooksScale()
     {
         MainFixture f;
-        const QImage &img = f.w->TBarB[0]->ScreenImage();
+        const QImage img = toolButton(f.w, 0)->grab().toImage();
         QCOMPARE(img.width(), int(std::ceil(17 * scale - 1e-9)));
         // The frame's right edge, logical column 16, in device pixels.
         QCOMPARE(img.pixel(int(16.5 * scale), img.height() / 2), qRgb(82, 150, 247));

@@ -129,15 +129,15 @@ private slots:
             QCOMPARE(f.platform.msgBoxes.at(0).prompt, Unreadable + path);
             QCOMPARE(f.surface(), surface);
             QCOMPARE(f.persistent(), kept);
-            QCOMPARE(f.w->PicBox->Picture().size(), QSize(80, 60));
+            QCOMPARE(f.w->surface().Picture().size(), QSize(80, 60));
         } else {
             QVERIFY(f.platform.msgBoxes.isEmpty());
-            QCOMPARE(f.w->PicBox->Picture().size(), QSize(4, 2));
+            QCOMPARE(f.w->surface().Picture().size(), QSize(4, 2));
         }
-        QVERIFY(f.w->PicLoaded);
-        QVERIFY(f.w->EraserMode);
-        QCOMPARE(f.w->EraserSizeIndex, 1);
-        QCOMPARE(f.w->PicBox->DrawWidth(), 5);
+        QVERIFY(f.w->tools().pictureLoaded());
+        QVERIFY(f.w->tools().eraserMode());
+        QCOMPARE(f.w->tools().eraserSizeIndex(), 1);
+        QCOMPARE(f.w->surface().DrawWidth(), 5);
 
         // And then every scale command and filter on whatever is remembered now.
         for (int i = 0; i < 5; ++i)
@@ -194,22 +194,22 @@ private slots:
     void screenHoldRefusedWhenTheLayersCannotBeMade()
     {
         MainFixture f;
-        const qint64 budget = forms::PictureBox::layerBudgetBytes();
-        forms::PictureBox::setLayerBudgetBytes(100 * 1000);
+        const qint64 budget = canvas::Surface::layerBudgetBytes();
+        canvas::Surface::setLayerBudgetBytes(100 * 1000);
         f.w->resize(900, 700); // far past the budget
         QTest::qWait(20);
         f.w->Form_Resize();
         f.w->CmdPicRemain_Click(1);
         QCOMPARE(f.platform.msgBoxes.size(), 1);
         QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
-        QVERIFY(!f.w->PicBox->AutoRedraw());
-        QVERIFY(f.w->CmdPicRemain[0]->isChecked());
-        QVERIFY(!f.w->CmdPicRemain[1]->isChecked());
+        QVERIFY(!f.w->surface().AutoRedraw());
+        QVERIFY(action(f.w, "CmdPicRemain", 0)->isChecked());
+        QVERIFY(!action(f.w, "CmdPicRemain", 1)->isChecked());
         f.drag({10, 10}, {50, 50}); // draws nothing, breaks nothing
         f.w->CmdPicClear_Click();
-        forms::PictureBox::setLayerBudgetBytes(budget);
+        canvas::Surface::setLayerBudgetBytes(budget);
         f.w->CmdPicRemain_Click(1);
-        QVERIFY(f.w->PicBox->AutoRedraw());
+        QVERIFY(f.w->surface().AutoRedraw());
     }
 
     void largestWindowKeepsWorking()
@@ -219,9 +219,9 @@ private slots:
         QTest::qWait(50);
         f.w->CmdPicRemain_Click(1);
         QVERIFY(f.platform.msgBoxes.isEmpty());
-        const int w = f.w->PicBox->ScaleWidth(), h = f.w->PicBox->ScaleHeight();
+        const int w = picBox(f.w)->ScaleWidth(), h = picBox(f.w)->ScaleHeight();
         f.drag({w - 30, h - 30}, {w - 5, h - 5});
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(f.surface().pixel(w - 5, h - 5), Black);
     }
 };

@@ -75,7 +75,7 @@ private slots:
     void helpCommandStartsTheEditor()
     {
         MainFixture f(false);
-        f.w->CmdHelpRef->trigger();
+        action(f.w, "CmdHelpRef")->trigger();
         QCOMPARE(f.platform.programs.size(), 1);
         QCOMPARE(f.platform.programs.at(0).arguments,
                  QStringList{QCoreApplication::applicationDirPath() + QStringLiteral("/readme.txt")});
@@ -97,8 +97,8 @@ private slots:
     void homePageOpensEachTime()
     {
         MainFixture f(false);
-        f.w->CmdOpenHP->trigger();
-        f.w->CmdOpenHP->trigger();
+        action(f.w, "CmdOpenHP")->trigger();
+        action(f.w, "CmdOpenHP")->trigger();
         QCOMPARE(f.platform.openedUrls, (QList<QUrl>{QUrl(info::HomePageAddress()), QUrl(info::HomePageAddress())}));
     }
 
@@ -263,10 +263,10 @@ private slots:
         };
         for (int i = 0; i < 2; ++i) {
             QTimer::singleShot(50, closeActive);
-            f.w->CmdSoftwareVote->trigger();
+            action(f.w, "CmdSoftwareVote")->trigger();
         }
         QTimer::singleShot(50, closeActive);
-        f.w->CmdShowVersionInfo->trigger();
+        action(f.w, "CmdShowVersionInfo")->trigger();
         QCOMPARE(seen, (QStringList{"[ZELVO] Velmora Software Vote System", "3-妥当・普通",
                                     "[ZELVO] Velmora Software Vote System", "3-妥当・普通", "Sketrin Ver2.0"}));
     }

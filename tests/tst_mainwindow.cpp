@@ -17,19 +17,19 @@ private slots:
         MainFixture f;
         Main &w = *f.w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Sketrin Ver2.0"));
-        QCOMPARE(w.PenColor, QStringLiteral("0"));
-        QCOMPARE(w.ColView->BackColor(), 0);
-        QCOMPARE(w.ColView->ScreenImage().pixel(5, 5), Black);
-        QCOMPARE(w.PicLoaded, false);
-        QCOMPARE(w.ToolBarShown, true);
-        QCOMPARE(w.EraserMode, false);
-        QCOMPARE(w.PenSizeIndex, 0);
-        QCOMPARE(w.EraserSizeIndex, 0);
-        QVERIFY(!w.Drawing.has_value());
-        QCOMPARE(w.PicBox->DrawWidth(), 1);
-        QCOMPARE(w.PicBox->AutoRedraw(), false);
-        QCOMPARE(w.Client->size(), QSize(474, 292));
-        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
+        QCOMPARE(QString::number(w.tools().penColor()), QStringLiteral("0"));
+        QCOMPARE(colView(w)->BackColor(), 0);
+        QCOMPARE(colView(w)->grab().toImage().pixel(5, 5), Black);
+        QCOMPARE(w.tools().pictureLoaded(), false);
+        QCOMPARE(w.tools().toolbarShown(), true);
+        QCOMPARE(w.tools().eraserMode(), false);
+        QCOMPARE(w.tools().penSizeIndex(), 0);
+        QCOMPARE(w.tools().eraserSizeIndex(), 0);
+        QVERIFY(!w.tools().drawing().has_value());
+        QCOMPARE(w.surface().DrawWidth(), 1);
+        QCOMPARE(w.surface().AutoRedraw(), false);
+        QCOMPARE(w.centralWidget()->size(), QSize(474, 292));
+        QCOMPARE(picBox(w)->geometry(), QRect(5, 49, 464, 239));
         QCOMPARE(countPixels(f.surface(), White), f.surface().width() * f.surface().height());
     }
 
@@ -52,28 +52,31 @@ private slots:
         QFETCH(bool, toolbarShown);
         QFETCH(QRect, surface);
         MainFixture f(false);
-        f.w->ToolBarShown = toolbarShown;
-        f.w->Client->resize(client);
+        if (!toolbarShown)
+            f.w->CmdToolBarVisible_Click();
+        f.w->centralWidget()->resize(client);
         f.w->Form_Resize();
-        QCOMPARE(f.w->PicBox->geometry(), surface);
+        QCOMPARE(picBox(f.w)->geometry(), surface);
     }
 
     void toolbarControlsAtTheirDeclaredPlaces()
     {
         MainFixture f(false);
         Main &w = *f.w;
-        QCOMPARE(w.TBarB[0]->geometry(), QRect(40, 0, 17, 17));
-        QCOMPARE(w.TBarB[2]->geometry(), QRect(152, 0, 17, 17));
-        QCOMPARE(w.TBarB[11]->geometry(), QRect(204, 24, 17, 17));
-        QCOMPARE(w.TBarB[13]->geometry(), QRect(248, 24, 17, 17));
-        QCOMPARE(w.TBar[2]->geometry(), QRect(172, 0, 17, 17));
-        QCOMPARE(w.TBar[9]->geometry(), QRect(372, 0, 17, 17));
-        QCOMPARE(w.ColView->geometry(), QRect(412, 4, 13, 13));
-        QCOMPARE(w.ToolBarTip[2]->geometry(), QRect(8, 28, 34, 12));
-        QCOMPARE(w.ToolBarTip[2]->text(), QStringLiteral("サイズ"));
-        QCOMPARE(w.Sepa[5]->penStyle(), Qt::DotLine);
-        QCOMPARE(w.TopLine[1]->to(), QPoint(268, 44));
-        QVERIFY(!w.PreLoad->isVisibleTo(&w));
+        QCOMPARE(toolButton(w, 0)->geometry(), QRect(40, 0, 17, 17));
+        QCOMPARE(toolButton(w, 2)->geometry(), QRect(152, 0, 17, 17));
+        QCOMPARE(toolButton(w, 11)->geometry(), QRect(204, 24, 17, 17));
+        QCOMPARE(toolButton(w, 13)->geometry(), QRect(248, 24, 17, 17));
+        QCOMPARE(commandButton(w, 2)->geometry(), QRect(172, 0, 17, 17));
+        QCOMPARE(commandButton(w, 9)->geometry(), QRect(372, 0, 17, 17));
+        QCOMPARE(colView(w)->geometry(), QRect(412, 4, 13, 13));
+        const QList<QLabel *> labels = w.findChildren<QLabel *>();
+        const auto size = std::find_if(labels.begin(), labels.end(),
+                                       [](QLabel *l) { return l->text() == QStringLiteral("サイズ"); });
+        QVERIFY(size != labels.end());
+        QCOMPARE((*size)->geometry(), QRect(8, 28, 34, 12));
+        QCOMPARE(w.findChild<forms::LineControl *>(QStringLiteral("Sepa5"))->penStyle(), Qt::DotLine);
+        QCOMPARE(w.findChild<forms::LineControl *>(QStringLiteral("TopLine1"))->to(), QPoint(268, 44));
     }
 
     void menuTree()
@@ -168,10 +171,10 @@ private slots:
         QFETCH(bool, eraser);
         MainFixture f;
         f.w->activateWindow();
-        f.w->PicBox->setFocus();
-        QTest::keyClick(f.w->PicBox, Qt::Key(key));
-        QCOMPARE(f.w->PicBox->DrawWidth(), width);
-        QCOMPARE(f.w->EraserMode, eraser);
+        picBox(f.w)->setFocus();
+        QTest::keyClick(picBox(f.w), Qt::Key(key));
+        QCOMPARE(f.w->surface().DrawWidth(), width);
+        QCOMPARE(f.w->tools().eraserMode(), eraser);
     }
 
     void penDotAndStroke_data()
@@ -187,11 +190,11 @@ private slots:
         const auto b = Qt::MouseButton(button);
         MainFixture f;
         f.press(50, 50, b);
-        QCOMPARE(f.w->Drawing, std::optional<bool>(true));
+        QCOMPARE(f.w->tools().drawing(), std::optional<bool>(true));
         QCOMPARE(countPixels(f.surface(), Black), 1);
         f.move(90, 70);
         f.release(90, 70, b);
-        QCOMPARE(f.w->Drawing, std::optional<bool>(false));
+        QCOMPARE(f.w->tools().drawing(), std::optional<bool>(false));
         const QImage img = f.surface();
         for (int x = 50; x <= 90; ++x)
             QVERIFY(countPixels(img, Black, QRect(x, 0, 1, img.height())) >= 1);
@@ -208,13 +211,13 @@ private slots:
         f.move(10, 10);
         f.move(100, 100);
         QCOMPARE(countPixels(f.surface(), Black), 0);
-        QVERIFY(!f.w->Drawing.has_value());
+        QVERIFY(!f.w->tools().drawing().has_value());
     }
 
     void wideDotIsADisc()
     {
         MainFixture f;
-        f.w->PicBox->setDrawWidth(9);
+        f.w->surface().setDrawWidth(9);
         f.press(60, 60);
         f.release(60, 60);
         QCOMPARE(boundsOf(f.surface(), Black), QRect(56, 56, 9, 9));
@@ -224,7 +227,7 @@ private slots:
     void strokeLeavingTheSurfaceIsClipped()
     {
         MainFixture f;
-        const int w = f.w->PicBox->ScaleWidth();
+        const int w = picBox(f.w)->ScaleWidth();
         f.press(w - 20, 30);
         f.move(w + 50, 30);
         f.move(w - 20, 60);
@@ -232,7 +235,7 @@ private slots:
         const QImage img = f.surface();
         QCOMPARE(img.pixel(w - 1, 30), Black);
         QVERIFY(countPixels(img, Black, QRect(w - 20, 31, 20, 29)) > 0);
-        QCOMPARE(f.w->Drawing, std::optional<bool>(false));
+        QCOMPARE(f.w->tools().drawing(), std::optional<bool>(false));
     }
 
     void eraserSquares_data() { eraserSizeRows(); }
@@ -242,12 +245,11 @@ private slots:
         QFETCH(int, side);
         MainFixture f;
         // Black everywhere, so the stamp shows as white.
-        f.w->PicBox->setDrawWidth(40);
+        f.w->surface().setDrawWidth(40);
         for (int y = 0; y < 120; y += 20)
-            f.w->PicBox->Line(0, y, 200, y, 0);
-        f.w->PicBox->setDrawWidth(1);
-        f.w->EraserMode = true;
-        f.w->EraserSizeIndex = std::int16_t(size);
+            f.w->surface().Line(0, y, 200, y, 0);
+        f.w->surface().setDrawWidth(1);
+        f.w->EraserSize_Click(size);
         f.press(60, 50);
         f.release(60, 50);
         const QRect erased = boundsOf(f.surface(), White, QRect(0, 0, 150, 100));
@@ -255,18 +257,18 @@ private slots:
         QCOMPARE(erased.center(), QPoint(60, 50));
         QCOMPARE(countPixels(f.surface(), White, QRect(0, 0, 150, 100)), side * side);
         const int s = size ? 11 : 3;
-        QCOMPARE(f.w->PicBox->CurrentPosition(), QPointF(60 + s, 50 + s));
+        QCOMPARE(f.w->surface().CurrentPosition(), QPointF(60 + s, 50 + s));
     }
 
     void holdKeepsStrokesAcrossRepaint()
     {
         MainFixture f;
         f.drag({20, 20}, {80, 20});
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(countPixels(f.surface(), Black), 0);
-        f.w->PicBox->setAutoRedraw(true);
+        f.w->surface().setAutoRedraw(true);
         f.drag({20, 40}, {80, 40});
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(countPixels(f.surface(), Black), 61);
     }
 

@@ -75,9 +75,9 @@ private slots:
                                 "JPEGイメージ (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                                 "すべてのファイル (*.*)|*.*|"));
         QCOMPARE(f.platform.openDialogFlags.at(0), 0x201004);
-        QCOMPARE(f.w->CDialog.CancelError, false);
-        QCOMPARE(f.w->CDialog.FileName, path);
-        QVERIFY(f.w->PicLoaded);
+        QCOMPARE(f.w->commonDialog().CancelError, false);
+        QCOMPARE(f.w->commonDialog().FileName, path);
+        QVERIFY(f.w->tools().pictureLoaded());
         QVERIFY(f.platform.msgBoxes.isEmpty());
         // Natural size at (0, 0), clipped by the surface, as the background picture.
         const QImage s = f.surface();
@@ -86,8 +86,8 @@ private slots:
         QCOMPARE(s.pixel(200, 0), qRgb(0, 200, 0));
         QCOMPARE(s.pixel(0, 150), qRgb(0, 0, 200));
         QCOMPARE(s.pixel(420, 10), White);
-        QCOMPARE(f.w->PicBox->Picture().size(), QSize(400, 300));
-        f.w->PicBox->Refresh();
+        QCOMPARE(f.w->surface().Picture().size(), QSize(400, 300));
+        f.w->surface().Refresh();
         QCOMPARE(f.surface().pixel(0, 0), qRgb(200, 0, 0));
     }
 
@@ -113,9 +113,9 @@ private slots:
         const QImage before = f.surface();
         f.w->CmdPicLoad_Click();
         QCOMPARE(f.surface(), before);
-        QCOMPARE(f.w->CDialog.FileName, path);
-        QCOMPARE(f.w->CDialog.CancelError, false);
-        QVERIFY(f.w->PicLoaded);
+        QCOMPARE(f.w->commonDialog().FileName, path);
+        QCOMPARE(f.w->commonDialog().CancelError, false);
+        QVERIFY(f.w->tools().pictureLoaded());
         QVERIFY(f.platform.msgBoxes.isEmpty());
         // A later scale still uses the file loaded before.
         f.w->CmdPicRatio_Click(0);
@@ -140,7 +140,7 @@ private slots:
         }
         const QImage before = f.surface();
         for (int i = 0; i < 5; ++i) {
-            f.w->CmdPicRatio[i]->trigger();
+            action(f.w, "CmdPicRatio", i)->trigger();
             QCOMPARE(f.platform.msgBoxes.size(), i + 1);
             QCOMPARE(f.platform.msgBoxes.last().prompt, NoPicture);
             QCOMPARE(f.platform.msgBoxes.last().style, 16);
@@ -148,7 +148,7 @@ private slots:
         }
         QVERIFY(f.platform.pointerHistory.isEmpty());
         QCOMPARE(f.surface(), before);
-        QVERIFY(!f.w->PicLoaded);
+        QVERIFY(!f.w->tools().pictureLoaded());
     }
 
     void scaleDrawsAtItsSize_data()
@@ -169,13 +169,13 @@ private slots:
             MainFixture f;
             load(f, picture(QStringLiteral("scale.") + QLatin1String(ext)));
             f.w->CmdPicRatio_Click(index);
-            QCOMPARE(f.w->PicBox->Picture().isNull(), true);
+            QCOMPARE(f.w->surface().Picture().isNull(), true);
             const QRect found = redArea(f.surface());
             QVERIFY2(std::abs(found.width() - red.width()) <= 1 && std::abs(found.height() - red.height()) <= 1,
                      qPrintable(QStringLiteral("%1: %2x%3").arg(QLatin1String(ext)).arg(found.width()).arg(found.height())));
             QCOMPARE(found.topLeft(), QPoint(0, 0));
             QCOMPARE(f.platform.pointerHistory, (QList<int>{11, 0}));
-            QVERIFY(f.w->PicLoaded);
+            QVERIFY(f.w->tools().pictureLoaded());
         }
     }
 
@@ -206,10 +206,10 @@ private slots:
         whole.reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
         const imaging::Picture full = imaging::LoadPicture(path, whole);
         QVERIFY(full.ok());
-        forms::PictureBox reference;
-        reference.resize(f.w->PicBox->ScaleWidth(), f.w->PicBox->ScaleHeight());
+        canvas::Surface reference;
+        reference.setArea(f.w->surface().area(), 1);
         reference.PaintPicture(full.image, 0, 0, 1999 * P / 100, 1501 * P / 100);
-        const QImage expected = reference.ScreenImage().copy(0, 0, reference.width(), reference.height());
+        const QImage expected = reference.visibleImage();
         const QImage got = f.surface();
         int worst = 0;
         for (int y = 0; y < got.height(); ++y)
@@ -269,9 +269,9 @@ private slots:
         MainFixture f;
         load(f, picture(QStringLiteral("e.bmp")));
         f.w->CmdPicRatio_Click(2);
-        QVERIFY(f.w->PicBox->Picture().isNull());
+        QVERIFY(f.w->surface().Picture().isNull());
         // With screen hold off the drawn picture lives on the screen only.
-        f.w->PicBox->Refresh();
+        f.w->surface().Refresh();
         QCOMPARE(countPixels(f.surface(), White), f.surface().width() * f.surface().height());
     }
 
@@ -340,7 +340,7 @@ private slots:
         MainFixture f;
         load(f, path);
         QVERIFY2(f.platform.msgBoxes.isEmpty(), qPrintable(name));
-        QVERIFY(f.w->PicLoaded);
+        QVERIFY(f.w->tools().pictureLoaded());
         const QRgb got = f.surface().pixel(probe);
         QVERIFY2(near(got, color, 30), qPrintable(QStringLiteral("%1: got %2,%3,%4").arg(name)
                                                       .arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
@@ -421,7 +421,7 @@ private slots:
         MainFixture f;
         const QString good = picture(QStringLiteral("good-%1.bmp").arg(kind), 60, 40);
         load(f, good);
-        f.w->PicBox->setAutoRedraw(true);
+        f.w->surface().setAutoRedraw(true);
         f.drag({100, 100}, {150, 120});
         const QImage before = f.surface();
         QElapsedTimer clock;
@@ -433,10 +433,10 @@ private slots:
         QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
         QCOMPARE(f.platform.msgBoxes.at(0).title, QStringLiteral("Sketrin"));
         QCOMPARE(f.surface(), before);
-        QVERIFY(f.w->PicLoaded);
-        QCOMPARE(f.w->PicBox->Picture().size(), QSize(60, 40));
-        QCOMPARE(f.w->CDialog.FileName, path);
-        QCOMPARE(f.w->CDialog.CancelError, false);
+        QVERIFY(f.w->tools().pictureLoaded());
+        QCOMPARE(f.w->surface().Picture().size(), QSize(60, 40));
+        QCOMPARE(f.w->commonDialog().FileName, path);
+        QCOMPARE(f.w->commonDialog().CancelError, false);
     }
 
     void rememberedFileGoneBeforeScale_data()
@@ -461,7 +461,7 @@ private slots:
         QCOMPARE(f.surface(), before);
         QCOMPARE(f.platform.screenMousePointer(), 0);
         QCOMPARE(f.platform.msgBoxes.at(0).pointerWhenShown, 0);
-        QVERIFY(f.w->PicLoaded);
+        QVERIFY(f.w->tools().pictureLoaded());
     }
 };
 

@@ -35,18 +35,14 @@ class TestToolbar : public QObject
     Q_OBJECT
 
     static void moveOnto(QWidget *w, QPoint at = QPoint(8, 8)) { QTest::mouseMove(w, at); }
-    static void moveToBackground(MainFixture &f) { QTest::mouseMove(f.w->Client, Background); }
+    static void moveToBackground(MainFixture &f) { QTest::mouseMove(f.w->centralWidget(), Background); }
 
 private slots:
     void pictures()
     {
         MainFixture f(false);
         QSet<QByteArray> seen;
-        QList<forms::PictureBox *> all;
-        for (auto *b : f.w->TBar)
-            all << b;
-        for (auto *b : f.w->TBarB)
-            all << b;
+        const QList<toolbar::ToolButton *> all = toolButtons(f.w, false) + toolButtons(f.w, true);
         for (forms::PictureBox *b : all) {
             const QImage p = b->Picture().convertToFormat(QImage::Format_ARGB32);
             QCOMPARE(p.size(), QSize(16, 16));
@@ -63,47 +59,47 @@ private slots:
     {
         MainFixture f;
         for (int i = 0; i < 14; ++i)
-            QCOMPARE(lookOf(f.w->TBarB[i]), (i == 0 || i == 3) ? L::Pressed : L::Plain);
+            QCOMPARE(lookOf(toolButton(f.w, i)), (i == 0 || i == 3) ? L::Pressed : L::Plain);
         for (int i = 0; i < 10; ++i)
-            QCOMPARE(lookOf(f.w->TBar[i]), L::Plain);
+            QCOMPARE(lookOf(commandButton(f.w, i)), L::Plain);
         const QStringList tbar = {"画像読み込み...", "画面クリア", "ペンの色...", "画像 1/4倍読み込み",
                                   "画像 1/2倍読み込み", "画像 等倍読み込み", "画像 2倍読み込み",
                                   "画像 4倍読み込み", "モノクロ加工", "セピア加工"};
         for (int i = 0; i < 10; ++i) {
-            QCOMPARE(f.w->TBar[i]->toolTip(), tbar.at(i));
-            QCOMPARE(f.w->TBar[i]->accessibleName(), tbar.at(i));
+            QCOMPARE(commandButton(f.w, i)->toolTip(), tbar.at(i));
+            QCOMPARE(commandButton(f.w, i)->accessibleName(), tbar.at(i));
         }
         QStringList tbarb = {"ペンモード", "消しゴムモード", "画面保持 ON/OFF"};
         for (int n = 1; n <= 9; ++n)
             tbarb << QStringLiteral("ペン 太さ%1").arg(n);
         tbarb << "消しゴム 小" << "消しゴム 大";
         for (int i = 0; i < 14; ++i) {
-            QCOMPARE(f.w->TBarB[i]->toolTip(), tbarb.at(i));
-            QCOMPARE(f.w->TBarB[i]->accessibleName(), tbarb.at(i));
+            QCOMPARE(toolButton(f.w, i)->toolTip(), tbarb.at(i));
+            QCOMPARE(toolButton(f.w, i)->accessibleName(), tbarb.at(i));
         }
-        QCOMPARE(f.w->ColView->toolTip(), QStringLiteral("ペンの色"));
+        QCOMPARE(colView(f.w)->toolTip(), QStringLiteral("ペンの色"));
     }
 
     void hoverThenLeaveAcrossTheBackground()
     {
         MainFixture f;
-        moveOnto(f.w->TBar[4]);
-        QCOMPARE(lookOf(f.w->TBar[4]), L::Hover);
+        moveOnto(commandButton(f.w, 4));
+        QCOMPARE(lookOf(commandButton(f.w, 4)), L::Hover);
         moveToBackground(f);
-        QCOMPARE(lookOf(f.w->TBar[4]), L::Plain);
+        QCOMPARE(lookOf(commandButton(f.w, 4)), L::Plain);
     }
 
     void leavingStraightOntoTheSurfaceKeepsTheHover()
     {
         MainFixture f;
-        moveOnto(f.w->TBarB[5]);
-        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
-        QTest::mouseMove(f.w->PicBox, QPoint(40, 5));
-        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
-        QTest::mouseMove(f.w->ColView, QPoint(5, 5));
-        QCOMPARE(lookOf(f.w->TBarB[5]), L::Hover);
+        moveOnto(toolButton(f.w, 5));
+        QCOMPARE(lookOf(toolButton(f.w, 5)), L::Hover);
+        QTest::mouseMove(picBox(f.w), QPoint(40, 5));
+        QCOMPARE(lookOf(toolButton(f.w, 5)), L::Hover);
+        QTest::mouseMove(colView(f.w), QPoint(5, 5));
+        QCOMPARE(lookOf(toolButton(f.w, 5)), L::Hover);
         moveToBackground(f);
-        QCOMPARE(lookOf(f.w->TBarB[5]), L::Plain);
+        QCOMPARE(lookOf(toolButton(f.w, 5)), L::Plain);
     }
 
     void heldCommandButton_data()
@@ -117,14 +113,14 @@ private slots:
         QFETCH(int, button);
         const auto b = Qt::MouseButton(button);
         MainFixture f;
-        forms::PictureBox *clear = f.w->TBar[1];
+        forms::PictureBox *clear = commandButton(f.w, 1);
         moveOnto(clear);
         QTest::mousePress(clear, b, {}, QPoint(8, 8));
         QCOMPARE(lookOf(clear), L::Pressed);
         QTest::mouseMove(clear, QPoint(9, 9));
         QCOMPARE(lookOf(clear), L::Hover);
-        f.w->PicBox->setAutoRedraw(true);
-        f.w->PicBox->PSet(10, 10, 0);
+        f.w->surface().setAutoRedraw(true);
+        f.w->surface().PSet(10, 10, 0);
         QTest::mouseRelease(clear, b, {}, QPoint(9, 9));
         QCOMPARE(lookOf(clear), L::Plain);
         // The click ran the clear command.
@@ -136,64 +132,64 @@ private slots:
         MainFixture f;
         // Without a picture: the scale and filter buttons give their messages.
         for (int i = 3; i <= 9; ++i)
-            QTest::mouseClick(f.w->TBar[i], Qt::LeftButton, {}, QPoint(8, 8));
+            QTest::mouseClick(commandButton(f.w, i), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(f.platform.msgBoxes.size(), 7);
         QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("画像が読み込まれていません"));
         QCOMPARE(f.platform.msgBoxes.at(6).prompt, QStringLiteral("画像が読み込まれていません。"));
-        QTest::mouseClick(f.w->TBar[0], Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(commandButton(f.w, 0), Qt::LeftButton, {}, QPoint(8, 8));
         QCOMPARE(f.platform.openDialogFilters.size(), 1);
         f.platform.colorAnswers.push_back(255);
-        QTest::mouseClick(f.w->TBar[2], Qt::LeftButton, {}, QPoint(8, 8));
-        QCOMPARE(f.w->PenColor, QStringLiteral("255"));
+        QTest::mouseClick(commandButton(f.w, 2), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(QString::number(f.w->tools().penColor()), QStringLiteral("255"));
     }
 
     void screenHoldToggle()
     {
         MainFixture f;
-        forms::PictureBox *hold = f.w->TBarB[2];
+        forms::PictureBox *hold = toolButton(f.w, 2);
         QTest::mouseClick(hold, Qt::LeftButton, {}, QPoint(8, 8));
-        QVERIFY(f.w->PicBox->AutoRedraw());
-        QVERIFY(f.w->CmdPicRemain[1]->isChecked());
+        QVERIFY(f.w->surface().AutoRedraw());
+        QVERIFY(action(f.w, "CmdPicRemain", 1)->isChecked());
         QCOMPARE(lookOf(hold), L::Pressed);
         QTest::mouseClick(hold, Qt::LeftButton, {}, QPoint(8, 8));
-        QVERIFY(!f.w->PicBox->AutoRedraw());
-        QVERIFY(f.w->CmdPicRemain[0]->isChecked());
+        QVERIFY(!f.w->surface().AutoRedraw());
+        QVERIFY(action(f.w, "CmdPicRemain", 0)->isChecked());
         QCOMPARE(lookOf(hold), L::Plain);
     }
 
     void checkedWidthButtonIsPressedAgainAfterTheReset()
     {
         MainFixture f;
-        moveOnto(f.w->TBarB[3]);
-        QCOMPARE(lookOf(f.w->TBarB[3]), L::Hover);
-        moveOnto(f.w->TBarB[0]);
+        moveOnto(toolButton(f.w, 3));
+        QCOMPARE(lookOf(toolButton(f.w, 3)), L::Hover);
+        moveOnto(toolButton(f.w, 0));
         moveToBackground(f);
-        QCOMPARE(lookOf(f.w->TBarB[3]), L::Pressed);
+        QCOMPARE(lookOf(toolButton(f.w, 3)), L::Pressed);
         // The current tool's button is not touched: it keeps its hover.
-        QCOMPARE(lookOf(f.w->TBarB[0]), L::Hover);
+        QCOMPARE(lookOf(toolButton(f.w, 0)), L::Hover);
     }
 
     void largeEraserButtonKeepsItsHover()
     {
         MainFixture f;
-        QTest::mouseClick(f.w->TBarB[13], Qt::LeftButton, {}, QPoint(8, 8));
-        QCOMPARE(lookOf(f.w->TBarB[1]), L::Pressed);
-        QCOMPARE(lookOf(f.w->TBarB[13]), L::Pressed);
+        QTest::mouseClick(toolButton(f.w, 13), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(lookOf(toolButton(f.w, 1)), L::Pressed);
+        QCOMPARE(lookOf(toolButton(f.w, 13)), L::Pressed);
         for (int i = 3; i <= 11; ++i)
-            QCOMPARE(lookOf(f.w->TBarB[i]), L::Plain);
-        moveOnto(f.w->TBarB[13]);
+            QCOMPARE(lookOf(toolButton(f.w, i)), L::Plain);
+        moveOnto(toolButton(f.w, 13));
         moveToBackground(f);
-        QCOMPARE(lookOf(f.w->TBarB[13]), L::Hover);
-        QCOMPARE(lookOf(f.w->TBarB[0]), L::Plain);
+        QCOMPARE(lookOf(toolButton(f.w, 13)), L::Hover);
+        QCOMPARE(lookOf(toolButton(f.w, 0)), L::Plain);
     }
 
     void firstEraserClickSelectsTheSmallEraser()
     {
         MainFixture f;
-        QTest::mouseClick(f.w->TBarB[1], Qt::RightButton, {}, QPoint(8, 8));
-        QVERIFY(f.w->EraserMode);
-        QVERIFY(f.w->EraserSize[0]->isChecked());
-        QCOMPARE(lookOf(f.w->TBarB[12]), L::Pressed);
+        QTest::mouseClick(toolButton(f.w, 1), Qt::RightButton, {}, QPoint(8, 8));
+        QVERIFY(f.w->tools().eraserMode());
+        QVERIFY(action(f.w, "EraserSize", 0)->isChecked());
+        QCOMPARE(lookOf(toolButton(f.w, 12)), L::Pressed);
     }
 
     void hideAndShow()
@@ -202,35 +198,31 @@ private slots:
         Main &w = *f.w;
         w.CmdPicRemain_Click(1);
         QList<QImage> looks;
-        for (auto *b : w.TBarB)
-            looks << b->ScreenImage().copy(0, 0, 17, 17);
-        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
+        for (auto *b : toolButtons(w, true))
+            looks << b->grab().toImage();
+        QCOMPARE(picBox(w)->geometry(), QRect(5, 49, 464, 239));
 
-        w.CmdToolBarVisible->trigger();
-        QVERIFY(!w.ToolBarShown);
-        QCOMPARE(w.CmdToolBarVisible->text(), QStringLiteral("ツールバーの表示(&T)"));
-        QCOMPARE(w.PicBox->geometry(), QRect(5, 5, 464, 282));
-        QCOMPARE(w.Client->size(), QSize(474, 292));
-        for (auto *b : w.TBar)
+        action(w, "CmdToolBarVisible")->trigger();
+        QVERIFY(!w.tools().toolbarShown());
+        QCOMPARE(action(w, "CmdToolBarVisible")->text(), QStringLiteral("ツールバーの表示(&T)"));
+        QCOMPARE(picBox(w)->geometry(), QRect(5, 5, 464, 282));
+        QCOMPARE(w.centralWidget()->size(), QSize(474, 292));
+        for (auto *b : toolButtons(w, false) + toolButtons(w, true))
             QVERIFY(!b->isVisible());
-        for (auto *b : w.TBarB)
-            QVERIFY(!b->isVisible());
-        for (auto *l : w.ToolBarTip)
+        for (auto *l : w.findChildren<QLabel *>())
             QVERIFY(!l->isVisible());
-        for (auto *l : w.Sepa)
+        for (auto *l : w.findChildren<forms::LineControl *>())
             QVERIFY(!l->isVisible());
-        for (auto *l : w.TopLine)
-            QVERIFY(!l->isVisible());
-        QVERIFY(!w.ColView->isVisible());
-        QVERIFY(w.PicBox->isVisible());
+        QVERIFY(!colView(w)->isVisible());
+        QVERIFY(picBox(w)->isVisible());
 
-        w.CmdToolBarVisible->trigger();
-        QVERIFY(w.ToolBarShown);
-        QCOMPARE(w.CmdToolBarVisible->text(), QStringLiteral("ツールバーの非表示(&T)"));
-        QCOMPARE(w.PicBox->geometry(), QRect(5, 49, 464, 239));
-        QVERIFY(w.ColView->isVisible());
+        action(w, "CmdToolBarVisible")->trigger();
+        QVERIFY(w.tools().toolbarShown());
+        QCOMPARE(action(w, "CmdToolBarVisible")->text(), QStringLiteral("ツールバーの非表示(&T)"));
+        QCOMPARE(picBox(w)->geometry(), QRect(5, 49, 464, 239));
+        QVERIFY(colView(w)->isVisible());
         for (int i = 0; i < 14; ++i)
-            QCOMPARE(w.TBarB[i]->ScreenImage().copy(0, 0, 17, 17), looks.at(i));
+            QCOMPARE(toolButton(w, i)->grab().toImage(), looks.at(i));
     }
 
     void selectionsWhileHiddenShowLater()
@@ -238,20 +230,20 @@ private slots:
         MainFixture f;
         Main &w = *f.w;
         w.CmdToolBarVisible_Click();
-        w.PenSize[6]->trigger();
-        w.CmdPicRemain[1]->trigger();
+        action(w, "PenSize", 6)->trigger();
+        action(w, "CmdPicRemain", 1)->trigger();
         w.CmdToolBarVisible_Click();
-        QCOMPARE(lookOf(w.TBarB[0]), L::Pressed);
-        QCOMPARE(lookOf(w.TBarB[9]), L::Pressed);
-        QCOMPARE(lookOf(w.TBarB[2]), L::Pressed);
-        QCOMPARE(lookOf(w.TBarB[3]), L::Plain);
+        QCOMPARE(lookOf(toolButton(w, 0)), L::Pressed);
+        QCOMPARE(lookOf(toolButton(w, 9)), L::Pressed);
+        QCOMPARE(lookOf(toolButton(w, 2)), L::Pressed);
+        QCOMPARE(lookOf(toolButton(w, 3)), L::Plain);
     }
 
     void toolbarScreenshot()
     {
         // Kept for a person to look at: the toolbar right after start-up.
         MainFixture f;
-        const QImage shot = f.w->Client->grab(QRect(0, 0, 474, 48)).toImage();
+        const QImage shot = f.w->centralWidget()->grab(QRect(0, 0, 474, 48)).toImage();
         const QString dir = QDir::current().filePath(QStringLiteral("artifacts"));
         QDir().mkpath(dir);
         QVERIFY(shot.scaled(shot.size() * 3).save(dir + QStringLiteral("/toolbar-offscreen.png")));

@@ -12,11 +12,11 @@ QList<int> pressedButtons(Main &w)
 {
     QList<int> pressed;
     for (int i = 0; i < 14; ++i) {
-        const QRgb bg = buttonBackground(w.TBarB[i]);
+        const QRgb bg = buttonBackground(toolButton(w, i));
         if (bg == PressedLook) {
-            if (buttonFramed(w.TBarB[i]))
+            if (buttonFramed(toolButton(w, i)))
                 pressed << i;
-        } else if (bg != PlainLook || buttonFramed(w.TBarB[i])) {
+        } else if (bg != PlainLook || buttonFramed(toolButton(w, i))) {
             pressed << -100 - i; // neither plain nor pressed
         }
     }
@@ -34,9 +34,9 @@ private slots:
     {
         MainFixture f;
         QCOMPARE(pressedButtons(*f.w), (QList<int>{0, 3}));
-        QVERIFY(f.w->PenSize[0]->isChecked());
+        QVERIFY(action(f.w, "PenSize", 0)->isChecked());
         QCOMPARE(f.checkedToolItems(), 1);
-        QVERIFY(!f.w->PicBox->testAttribute(Qt::WA_SetCursor));
+        QVERIFY(!picBox(f.w)->testAttribute(Qt::WA_SetCursor));
     }
 
     // Each row is a sequence of selections: p<n> pen width index n, e<n> eraser size
@@ -79,22 +79,22 @@ private slots:
             else if (step == QLatin1String("E"))
                 w.TBarB_Click(1);
             else if (step.startsWith(QLatin1Char('p')))
-                w.PenSize[n]->trigger();
+                action(w, "PenSize", n)->trigger();
             else
-                w.EraserSize[n]->trigger();
+                action(w, "EraserSize", n)->trigger();
             QCOMPARE(f.checkedToolItems(), 1);
         }
-        QCOMPARE(w.EraserMode, eraser);
-        QCOMPARE(w.PicBox->DrawWidth(), drawWidth);
+        QCOMPARE(w.tools().eraserMode(), eraser);
+        QCOMPARE(w.surface().DrawWidth(), drawWidth);
         for (int i = 0; i < 9; ++i)
-            QCOMPARE(w.PenSize[i]->isChecked(), i == checkedPen);
+            QCOMPARE(action(w, "PenSize", i)->isChecked(), i == checkedPen);
         for (int i = 0; i < 2; ++i)
-            QCOMPARE(w.EraserSize[i]->isChecked(), i == checkedEraser);
+            QCOMPARE(action(w, "EraserSize", i)->isChecked(), i == checkedEraser);
         QCOMPARE(pressedButtons(w), pressed);
         // The pointer over the surface follows the tool.
         if (eraser) {
-            QCOMPARE(w.PicBox->MousePointer(), 99);
-            const QCursor c = w.PicBox->cursor();
+            QCOMPARE(picBox(w)->MousePointer(), 99);
+            const QCursor c = picBox(w)->cursor();
             QCOMPARE(c.shape(), Qt::BitmapCursor);
             QCOMPARE(c.hotSpot(), QPoint(16, 16));
             const QImage icon = c.pixmap().toImage();
@@ -104,16 +104,16 @@ private slots:
             QCOMPARE(icon.pixel(8, 8) | 0xFF000000, large ? White : Black);
             QCOMPARE(icon.pixel(16, 16) | 0xFF000000, White);
         } else {
-            QCOMPARE(w.PicBox->MousePointer(), 0);
-            QCOMPARE(w.PicBox->cursor().shape(), Qt::ArrowCursor);
+            QCOMPARE(picBox(w)->MousePointer(), 0);
+            QCOMPARE(picBox(w)->cursor().shape(), Qt::ArrowCursor);
         }
     }
 
     void wideWidthMakesTheEraserWider()
     {
         MainFixture f;
-        f.w->PicBox->setDrawWidth(60); // black under the stamp, so its white shows
-        f.w->PicBox->Line(60, 100, 140, 100, 0);
+        f.w->surface().setDrawWidth(60); // black under the stamp, so its white shows
+        f.w->surface().Line(60, 100, 140, 100, 0);
         f.w->PenSize_Click(8);
         f.w->EraserSize_Click(0);
         f.press(100, 100);
@@ -126,16 +126,16 @@ private slots:
         MainFixture f;
         Main &w = *f.w;
         f.platform.colorAnswers.push_back(forms::colorWord(255, 0, 0));
-        w.CmdPenColor->trigger();
-        QCOMPARE(w.PenColor, QStringLiteral("255"));
-        QCOMPARE(w.ColView->ScreenImage().pixel(5, 5), qRgb(255, 0, 0));
+        action(w, "CmdPenColor")->trigger();
+        QCOMPARE(QString::number(w.tools().penColor()), QStringLiteral("255"));
+        QCOMPARE(colView(w)->grab().toImage().pixel(5, 5), qRgb(255, 0, 0));
         // The dialog never starts at the pen colour.
         QCOMPARE(f.platform.colorDialogInitials, (QList<std::int32_t>{0}));
 
         // Cancel: the dialog's Color is still the last accepted one.
         w.ColView_Click();
-        QCOMPARE(w.PenColor, QStringLiteral("255"));
-        QCOMPARE(w.ColView->ScreenImage().pixel(5, 5), qRgb(255, 0, 0));
+        QCOMPARE(QString::number(w.tools().penColor()), QStringLiteral("255"));
+        QCOMPARE(colView(w)->grab().toImage().pixel(5, 5), qRgb(255, 0, 0));
         QCOMPARE(f.platform.colorDialogInitials.size(), 2);
 
         f.press(30, 30);
@@ -149,9 +149,9 @@ private slots:
         f.w->EraserSize_Click(1);
         f.platform.colorAnswers.push_back(forms::colorWord(0, 0, 255));
         f.w->CmdPenColor_Click();
-        QVERIFY(f.w->EraserMode);
-        QCOMPARE(f.w->PenColor, QStringLiteral("16711680"));
-        QCOMPARE(f.w->ColView->ScreenImage().pixel(5, 5), qRgb(0, 0, 255));
+        QVERIFY(f.w->tools().eraserMode());
+        QCOMPARE(QString::number(f.w->tools().penColor()), QStringLiteral("16711680"));
+        QCOMPARE(colView(f.w)->grab().toImage().pixel(5, 5), qRgb(0, 0, 255));
         QCOMPARE(pressedButtons(*f.w), (QList<int>{1, 13}));
     }
 
@@ -159,25 +159,25 @@ private slots:
     {
         MainFixture f;
         f.w->CmdPenColor_Click();
-        QCOMPARE(f.w->PenColor, QStringLiteral("0"));
-        QCOMPARE(f.w->ColView->ScreenImage().pixel(5, 5), Black);
+        QCOMPARE(QString::number(f.w->tools().penColor()), QStringLiteral("0"));
+        QCOMPARE(colView(f.w)->grab().toImage().pixel(5, 5), Black);
     }
 
     void swatchClickAndCtrlC()
     {
         MainFixture f;
         f.platform.colorAnswers.push_back(forms::colorWord(0, 128, 0));
-        QTest::mouseClick(f.w->ColView, Qt::LeftButton, {}, QPoint(6, 6));
-        QCOMPARE(f.w->PenColor, QString::number(forms::colorWord(0, 128, 0)));
+        QTest::mouseClick(colView(f.w), Qt::LeftButton, {}, QPoint(6, 6));
+        QCOMPARE(QString::number(f.w->tools().penColor()), QString::number(forms::colorWord(0, 128, 0)));
         f.platform.colorAnswers.push_back(forms::colorWord(0, 0, 128));
-        QTest::keyClick(f.w->PicBox, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(f.w->PenColor, QString::number(forms::colorWord(0, 0, 128)));
+        QTest::keyClick(picBox(f.w), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QString::number(f.w->tools().penColor()), QString::number(forms::colorWord(0, 0, 128)));
     }
 
     void looksRepaintAfterTheWindowSystemRepaints()
     {
         MainFixture f;
-        forms::PictureBox *b = f.w->TBarB[3];
+        forms::PictureBox *b = toolButton(f.w, 3);
         b->hide();
         b->show();
         QCOMPARE(buttonBackground(b), PressedLook);

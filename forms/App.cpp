@@ -1,11 +1,11 @@
-#include "app/AppInfo.h"
+#include "forms/App.h"
 
-#include "app/Version.h"
+#include "forms/Version.h"
 
 #include <QApplication>
 #include <QFont>
 
-namespace app {
+namespace forms {
 
 QString VersionTitle()
 {
@@ -31,9 +31,9 @@ void installFonts()
     QApplication::setFont(font);
 }
 
-} // namespace app
+} // namespace forms
 
-namespace app {
+namespace forms {
 
 QIcon appIcon()
 {
@@ -43,4 +43,4 @@ QIcon appIcon()
     return icon;
 }
 
-} // namespace app
+} // namespace forms

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace app {
+namespace forms {
 
 // The application title; message boxes without a title of their own show it.
 inline QString AppTitle() { return QStringLiteral("Sketrin"); }
@@ -19,11 +19,11 @@ void installFonts();
 // The declared Japanese UI font family.
 inline QString UiFontFamily() { return QStringLiteral("ＭＳ Ｐゴシック"); }
 
-} // namespace app
+} // namespace forms
 
 #include <QIcon>
 
-namespace app {
+namespace forms {
 // The program's icon, at 16 x 16 and 32 x 32.
 QIcon appIcon();
-} // namespace app
+} // namespace forms

@@ -8,7 +8,7 @@
 // Aliased filling of the round shapes that wide pens leave, straight into 32-bit
 // images. A pixel is painted when its centre lies inside the shape, so shapes are
 // exactly symmetric and a dot, a line and an eraser stamp of the same width agree.
-namespace forms::raster {
+namespace canvas::raster {
 
 // Every point within `radius` of the segment a-b (a disc when a == b). `thin`
 // marks a one-pixel pen: a pixel centre exactly half a pixel from the segment is
@@ -29,4 +29,4 @@ void fillColumns(QImage &image, QPointF c, int half, double radius, bool columns
 // exactly `width` pixels across.
 QPointF penCentre(float x, float y, int width);
 
-} // namespace forms::raster
+} // namespace canvas::raster

@@ -1,9 +1,9 @@
-#include "forms/Raster.h"
+#include "canvas/Raster.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace forms::raster {
+namespace canvas::raster {
 
 namespace {
 
@@ -134,4 +134,4 @@ void fillColumns(QImage &image, QPointF c, int half, double radius, bool columns
     }
 }
 
-} // namespace forms::raster
+} // namespace canvas::raster

@@ -1,5 +1,6 @@
+#include "canvas/Raster.h"
+#include "canvas/Surface.h"
 #include "forms/PictureBox.h"
-#include "forms/Raster.h"
 #include "TestSupport.h"
 
 #include <QPaintEvent>
@@ -27,19 +28,32 @@ public:
     }
 };
 
-QImage visible(PictureBox &box)
+QImage visible(canvas::Surface &box)
 {
-    return box.ScreenImage().copy(0, 0, box.ScaleWidth(), box.ScaleHeight());
+    return box.screenLayer()->copy(QRect(QPoint(0, 0), box.area()));
 }
 
-QImage persistent(PictureBox &box)
+QImage persistent(canvas::Surface &box)
 {
-    return box.PersistentImage().copy(0, 0, box.ScaleWidth(), box.ScaleHeight());
+    return box.persistentLayer().copy(QRect(QPoint(0, 0), box.area()));
 }
+
+// A surface shown in a box, as the main window shows it.
+struct View
+{
+    canvas::Surface surface;
+    PictureBox box;
+    explicit View(QSize size)
+    {
+        box.setSource(&surface);
+        box.resize(size);
+        box.show();
+    }
+};
 
 } // namespace
 
-class TestPictureBox : public QObject
+class TestSurface : public QObject
 {
     Q_OBJECT
 
@@ -57,8 +71,8 @@ private slots:
     {
         QFETCH(int, width);
         QFETCH(int, expectedPixels);
-        PictureBox box;
-        box.resize(60, 60);
+        canvas::Surface box;
+        box.setArea(QSize(60, 60), 1);
         box.setDrawWidth(width);
         box.PSet(30, 30, 0);
         const QImage image = visible(box);
@@ -75,8 +89,8 @@ private slots:
 
     void oddWideDotIsSymmetric()
     {
-        PictureBox box;
-        box.resize(41, 41);
+        canvas::Surface box;
+        box.setArea(QSize(41, 41), 1);
         box.setDrawWidth(9);
         box.PSet(20, 20, 0);
         const QImage image = visible(box);
@@ -93,8 +107,8 @@ private slots:
     void lineIsContinuousAndEndsAtItsEndPoint()
     {
         QFETCH(int, width);
-        PictureBox box;
-        box.resize(120, 80);
+        canvas::Surface box;
+        box.setArea(QSize(120, 80), 1);
         box.setDrawWidth(width);
         box.PSet(10, 10, 0);
         box.Line(100, 60, 0);
@@ -109,8 +123,8 @@ private slots:
 
     void drawingOutsideIsClipped()
     {
-        PictureBox box;
-        box.resize(50, 50);
+        canvas::Surface box;
+        box.setArea(QSize(50, 50), 1);
         box.setDrawWidth(3);
         box.PSet(-20, 25, 0);
         box.Line(80, 25, 0);
@@ -136,8 +150,8 @@ private slots:
         QFETCH(int, half);
         QFETCH(int, width);
         QFETCH(int, side);
-        PictureBox box;
-        box.resize(80, 80);
+        canvas::Surface box;
+        box.setArea(QSize(80, 80), 1);
         box.setBackColor(0x00FF00);
         box.setDrawWidth(width);
         box.StampSquare(40, 40, half, 0);
@@ -173,10 +187,10 @@ private slots:
         one.fill(Qt::white);
         columns.fill(Qt::white);
         const QRect clip = one.rect();
-        const QPointF c = forms::raster::penCentre(30, 30, width);
-        forms::raster::fillColumns(one, c, half, width / 2.0, width % 2 == 1, Black, clip);
+        const QPointF c = canvas::raster::penCentre(30, 30, width);
+        canvas::raster::fillColumns(one, c, half, width / 2.0, width % 2 == 1, Black, clip);
         for (int i = -half; i <= half; ++i)
-            forms::raster::fillCapsule(columns, c + QPointF(i, -half), c + QPointF(i, half),
+            canvas::raster::fillCapsule(columns, c + QPointF(i, -half), c + QPointF(i, half),
                                        width / 2.0, Black, clip);
         QCOMPARE(one, columns);
     }
@@ -184,8 +198,8 @@ private slots:
     // The layer model: what the screen shows after each kind of repaint.
     void layers()
     {
-        PictureBox box;
-        box.resize(40, 40);
+        canvas::Surface box;
+        box.setArea(QSize(40, 40), 1);
         box.PSet(5, 5, 0); // screen only
         QCOMPARE(visible(box).pixel(5, 5), Black);
         QCOMPARE(persistent(box).pixel(5, 5), White);
@@ -210,8 +224,8 @@ private slots:
 
     void clsClearsTheLayerInUse()
     {
-        PictureBox box;
-        box.resize(40, 40);
+        canvas::Surface box;
+        box.setArea(QSize(40, 40), 1);
         QImage picture(10, 10, QImage::Format_RGB32);
         picture.fill(Qt::red);
         box.setPicture(picture);
@@ -231,8 +245,8 @@ private slots:
 
     void backColorErasesDrawingButKeepsPicture()
     {
-        PictureBox box;
-        box.resize(20, 20);
+        canvas::Surface box;
+        box.setArea(QSize(20, 20), 1);
         box.setAutoRedraw(true);
         QImage picture(4, 4, QImage::Format_ARGB32);
         picture.fill(Qt::transparent);
@@ -248,44 +262,42 @@ private slots:
 
     void persistentImageSurvivesShrinkAndGrow()
     {
-        PictureBox box;
-        box.resize(100, 100);
+        canvas::Surface box;
+        box.setArea(QSize(100, 100), 1);
         box.setAutoRedraw(true);
         box.PSet(90, 90, 0);
-        box.resize(50, 50);
+        box.setArea(QSize(50, 50), 1);
         QCOMPARE(visible(box).size(), QSize(50, 50));
-        box.resize(200, 150);
+        box.setArea(QSize(200, 150), 1);
         QCOMPARE(visible(box).pixel(90, 90), Black);
         QCOMPARE(visible(box).pixel(199, 149), White);
     }
 
     void windowSystemRepaintRebuildsScreen()
     {
-        PictureBox box;
-        box.resize(100, 100);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        box.PSet(10, 10, 0);
-        box.hide();
-        box.show();
-        QCOMPARE(visible(box).pixel(10, 10), White);
-        box.PSet(10, 10, 0);
-        box.resize(120, 100);
-        QCOMPARE(visible(box).pixel(10, 10), White);
+        View v(QSize(100, 100));
+        QVERIFY(QTest::qWaitForWindowExposed(&v.box));
+        v.surface.PSet(10, 10, 0);
+        v.box.hide();
+        v.box.show();
+        QCOMPARE(visible(v.surface).pixel(10, 10), White);
+        v.surface.PSet(10, 10, 0);
+        v.box.resize(120, 100);
+        QCOMPARE(visible(v.surface).pixel(10, 10), White);
+        QCOMPARE(v.surface.area(), QSize(120, 100));
     }
 
     void drawingRepaintsOnlyWhatItTouched()
     {
-        PictureBox box;
-        box.resize(400, 300);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        View v(QSize(400, 300));
+        QVERIFY(QTest::qWaitForWindowExposed(&v.box));
         QCoreApplication::processEvents();
         PaintRecorder recorder;
-        box.installEventFilter(&recorder);
-        box.setDrawWidth(5);
-        box.PSet(100, 100, 0);
-        box.Line(110, 104, 0);
+        v.box.installEventFilter(&recorder);
+        v.surface.setDrawWidth(5);
+        const QRect dot = v.surface.PSet(100, 100, 0);
+        const QRect line = v.surface.Line(110, 104, 0);
+        QVERIFY(dot.contains(100, 100) && line.contains(110, 104));
         QTRY_VERIFY(!recorder.rects.isEmpty());
         for (const QRect &r : recorder.rects)
             QVERIFY2(r.width() <= 24 && r.height() <= 24,
@@ -294,8 +306,8 @@ private slots:
 
     void paintPictureStretchesAndClips()
     {
-        PictureBox box;
-        box.resize(64, 48);
+        canvas::Surface box;
+        box.setArea(QSize(64, 48), 1);
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(qRgb(0, 0, 255));
         box.PaintPicture(picture, 0, 0, 10, 7.5);
@@ -332,5 +344,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPictureBox)
-#include "tst_picturebox.moc"
+QTEST_MAIN(TestSurface)
+#include "tst_surface.moc"

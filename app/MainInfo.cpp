@@ -1,7 +1,7 @@
 // Help, home page, and the two information windows.
 #include "app/Main.h"
 
-#include "app/AppInfo.h"
+#include "forms/App.h"
 #include "info/Addresses.h"
 #include "info/Help.h"
 #include "info/VerInfo.h"
@@ -37,7 +37,7 @@ void Main::CmdHelpRef_Click()
     const info::HelpCommand help = info::helpCommand(QCoreApplication::applicationDirPath());
     if (!m_platform.startProgram(help.program, help.arguments)) {
         m_platform.MsgBox(QStringLiteral("ヘルプファイルを開けませんでした。") + QStringLiteral("\r\n") + help.helpFile,
-                          forms::vbCritical, app::AppTitle());
+                          forms::vbCritical, forms::AppTitle());
     }
 }
 

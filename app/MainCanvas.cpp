@@ -1,0 +1,118 @@
+// Strokes, tool settings, clearing and screen hold.
+#include "app/Main.h"
+
+#include "canvas/Strokes.h"
+#include "forms/App.h"
+#include "forms/PictureBox.h"
+
+#include <QAction>
+
+void Main::PicBox_MouseDown(int, int, float X, float Y)
+{
+    canvas::strokeDown(m_tools, m_surface, X, Y);
+}
+
+void Main::PicBox_MouseMove(int, int, float X, float Y)
+{
+    canvas::strokeMove(m_tools, m_surface, X, Y);
+}
+
+void Main::PicBox_MouseUp(int, int, float, float)
+{
+    canvas::strokeUp(m_tools);
+}
+
+void Main::PenSize_Click(int Index)
+{
+    m_surface.setDrawWidth(Index + 1);
+    m_tools.selectPen(Index);
+    showToolSelection();
+}
+
+void Main::EraserSize_Click(int Index)
+{
+    // The eraser keeps the pen's line width: a wide pen makes it wider.
+    m_tools.selectEraser(Index);
+    showToolSelection();
+}
+
+void Main::showToolSelection()
+{
+    const std::optional<int> pen = m_tools.checkedPenSize();
+    const std::optional<int> eraser = m_tools.checkedEraserSize();
+    if (eraser) {
+        PicBox->setMouseIcon(EraserLoader[size_t(*eraser)]);
+        PicBox->setMousePointer(forms::PictureBox::CustomPointer);
+    } else {
+        PicBox->setMousePointer(forms::PictureBox::DefaultPointer);
+    }
+    for (int i = 0; i < int(PenSize.size()); ++i)
+        PenSize[size_t(i)]->setChecked(pen == i);
+    for (int i = 0; i < int(EraserSize.size()); ++i)
+        EraserSize[size_t(i)]->setChecked(eraser == i);
+
+    SetTBarBPressed(0, bool(pen));
+    SetTBarBPressed(1, bool(eraser));
+    for (int b = 3; b <= 13; ++b)
+        SetTBarBPressed(b, false);
+    SetTBarBPressed(pen ? *pen + 3 : *eraser + 12, true);
+}
+
+void Main::CmdPenColor_Click()
+{
+    // A cancelled dialog leaves Color at the last accepted colour, so a cancel
+    // changes nothing visible.
+    CDialog.ShowColor();
+    m_tools.setPenColor(CDialog.Color);
+    showPenColor();
+}
+
+void Main::ColView_Click()
+{
+    CmdPenColor_Click();
+}
+
+void Main::showPenColor()
+{
+    ColView->setBackColor(m_tools.penColor());
+}
+
+void Main::CmdPicClear_Click()
+{
+    canvas::clearSurface(m_surface, m_tools.screenHold());
+    m_tools.setPictureLoaded(false);
+    m_pictures.forget(); // no picture is loaded now: nothing to keep in memory
+}
+
+void Main::CmdPicRemain_Click(int Index)
+{
+    if (Index != 0 && !m_surface.layersAvailable()) {
+        // No memory for a persistent image of this size: say so rather than claim
+        // to keep what cannot be kept.
+        m_platform.MsgBox(QStringLiteral("画面が大きすぎるため、画面保持を使用できません。"), forms::vbCritical,
+                          forms::AppTitle());
+        Index = 0;
+    }
+    m_tools.setScreenHold(Index != 0);
+    m_surface.setAutoRedraw(m_tools.screenHold());
+    showScreenHold();
+}
+
+void Main::showScreenHold()
+{
+    const bool on = m_tools.screenHold();
+    CmdPicRemain[0]->setChecked(!on);
+    CmdPicRemain[1]->setChecked(on);
+    SetTBarBPressed(2, on);
+}
+
+void Main::CmdPicRemainExplain_Click()
+{
+    const QString prompt =
+        QStringLiteral("Sketrinより前面に他のアプリケーションを重ねると、それまでに書いた部分は消えますが") +
+        QStringLiteral("\r\n") + QStringLiteral("この機能は、それをメモリに保持しておき消えないようにする機能です。") +
+        QStringLiteral("\r\n") +
+        QStringLiteral("しかし多くのマシンパワーを必要とし、さらにバッファは限られているので、領域が大きすぎると") +
+        QStringLiteral("\r\n") + QStringLiteral("使用できません。");
+    m_platform.MsgBox(prompt, forms::vbInformation, QStringLiteral("機能説明"));
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "forms/ColorWord.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace canvas {
+
+enum class Tool { Pen, Eraser };
+
+// The one owner of the program's tool state and flags. The menus' check marks
+// and the toolbar's pressed looks are views of it.
+//
+// The pen colour is kept as a colour word, not as the decimal text of one: nothing
+// outside reads the text, and a number cannot fail to parse.
+class ToolState
+{
+public:
+    static constexpr int PenSizes = 9;
+    static constexpr int EraserSizes = 2;
+
+    Tool tool() const { return m_tool; }
+    bool eraserMode() const { return m_tool == Tool::Eraser; }
+    // 0 to 8: the pen width less one.
+    int penSizeIndex() const { return m_penSizeIndex; }
+    // 0 small, 1 large.
+    int eraserSizeIndex() const { return m_eraserSizeIndex; }
+    // Half the side of the eraser's square, less the pen's own reach.
+    int eraserHalfSize() const { return m_eraserSizeIndex == 0 ? 3 : 11; }
+    std::int32_t penColor() const { return m_penColor; }
+    bool screenHold() const { return m_screenHold; }
+    bool pictureLoaded() const { return m_pictureLoaded; }
+    bool toolbarShown() const { return m_toolbarShown; }
+    // Empty until the first button-down; true while a stroke is in progress.
+    std::optional<bool> drawing() const { return m_drawing; }
+
+    // Which menu item of the pen and eraser group is ticked (none when the tool
+    // is the other one).
+    std::optional<int> checkedPenSize() const
+    {
+        return m_tool == Tool::Pen ? std::optional<int>(m_penSizeIndex) : std::nullopt;
+    }
+    std::optional<int> checkedEraserSize() const
+    {
+        return m_tool == Tool::Eraser ? std::optional<int>(m_eraserSizeIndex) : std::nullopt;
+    }
+
+    void selectPen(int index)
+    {
+        m_tool = Tool::Pen;
+        m_penSizeIndex = clampIndex(index, PenSizes);
+    }
+    void selectEraser(int index)
+    {
+        m_tool = Tool::Eraser;
+        m_eraserSizeIndex = clampIndex(index, EraserSizes);
+    }
+    void setPenColor(std::int32_t colorWord) { m_penColor = colorWord & 0xFFFFFF; }
+    void setScreenHold(bool on) { m_screenHold = on; }
+    void setPictureLoaded(bool loaded) { m_pictureLoaded = loaded; }
+    void setToolbarShown(bool shown) { m_toolbarShown = shown; }
+    void setDrawing(bool drawing) { m_drawing = drawing; }
+
+private:
+    static int clampIndex(int index, int count) { return index < 0 ? 0 : index >= count ? count - 1 : index; }
+
+    Tool m_tool = Tool::Pen;
+    int m_penSizeIndex = 0;
+    int m_eraserSizeIndex = 0;
+    std::int32_t m_penColor = forms::colorWord(0, 0, 0);
+    bool m_screenHold = false;
+    bool m_pictureLoaded = false;
+    bool m_toolbarShown = true;
+    std::optional<bool> m_drawing;
+};
+
+} // namespace canvas
