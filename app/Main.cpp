@@ -16,8 +16,7 @@ constexpr int ClientWidth = 474;
 constexpr int ClientHeight = 292;
 } // namespace
 
-Main::Main(forms::Platform &platform, QWidget *parent)
-    : QMainWindow(parent), m_platform(platform), CDialog(platform)
+Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_platform(platform), CDialog(platform)
 {
     createControls();
     TBar = new toolbar::Toolbar(Client, toolbarTable());

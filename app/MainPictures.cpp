@@ -69,8 +69,8 @@ void Main::CmdPicRatio_Click(int Index)
     imaging::LoadOptions options;
     options.reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
     const QSize area = m_surface.area();
-    options.needed = QRect(0, 0, int(std::ceil(area.width() * 100.0 / P)) + 2,
-                           int(std::ceil(area.height() * 100.0 / P)) + 2);
+    options.needed =
+        QRect(0, 0, int(std::ceil(area.width() * 100.0 / P)) + 2, int(std::ceil(area.height() * 100.0 / P)) + 2);
     const imaging::Picture picture = m_pictures.read(CDialog.FileName, options);
     if (!picture.ok()) {
         // The remembered file is gone or no longer a picture: leave the surface as

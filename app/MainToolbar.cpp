@@ -9,12 +9,13 @@
 std::vector<toolbar::ButtonRow> Main::toolbarTable()
 {
     using Row = toolbar::ButtonRow;
+    // The hold button switches to whichever side is not on now.
+    auto switchHold = [this] { CmdPicRemain_Click(m_tools.screenHold() ? 0 : 1); };
     std::vector<Row> rows = {
         // Tool buttons, with a pressed state.
         {true, 0, {40, 0}, QStringLiteral("ペンモード"), [this] { PenSize_Click(m_tools.penSizeIndex()); }},
         {true, 1, {60, 0}, QStringLiteral("消しゴムモード"), [this] { EraserSize_Click(m_tools.eraserSizeIndex()); }},
-        // The hold button switches to whichever side is not on now.
-        {true, 2, {152, 0}, QStringLiteral("画面保持 ON/OFF"), [this] { CmdPicRemain_Click(m_tools.screenHold() ? 0 : 1); }},
+        {true, 2, {152, 0}, QStringLiteral("画面保持 ON/OFF"), switchHold},
         {true, 12, {228, 24}, QStringLiteral("消しゴム 小"), [this] { EraserSize_Click(0); }},
         {true, 13, {248, 24}, QStringLiteral("消しゴム 大"), [this] { EraserSize_Click(1); }},
         // Command buttons.
@@ -26,12 +27,14 @@ std::vector<toolbar::ButtonRow> Main::toolbarTable()
     };
     const QString ratios[5] = {QStringLiteral("1/4倍"), QStringLiteral("1/2倍"), QStringLiteral("等倍"),
                                QStringLiteral("2倍"), QStringLiteral("4倍")};
-    for (int i = 0; i < 5; ++i)
-        rows.push_back({false, 3 + i, {224 + 20 * i, 0}, QStringLiteral("画像 %1読み込み").arg(ratios[i]),
-                        [this, i] { CmdPicRatio_Click(i); }});
-    for (int i = 0; i < 9; ++i)
-        rows.push_back({true, 3 + i, {44 + 20 * i, 24}, QStringLiteral("ペン 太さ") + QString::number(i + 1),
-                        [this, i] { PenSize_Click(i); }});
+    for (int i = 0; i < 5; ++i) {
+        const QString tip = QStringLiteral("画像 %1読み込み").arg(ratios[i]);
+        rows.push_back({false, 3 + i, {224 + 20 * i, 0}, tip, [this, i] { CmdPicRatio_Click(i); }});
+    }
+    for (int i = 0; i < 9; ++i) {
+        const QString tip = QStringLiteral("ペン 太さ") + QString::number(i + 1);
+        rows.push_back({true, 3 + i, {44 + 20 * i, 24}, tip, [this, i] { PenSize_Click(i); }});
+    }
     return rows;
 }
 

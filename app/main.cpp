@@ -1,5 +1,5 @@
-#include "forms/App.h"
 #include "app/Main.h"
+#include "forms/App.h"
 #include "forms/QtPlatform.h"
 
 #include <QApplication>

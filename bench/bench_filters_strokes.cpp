@@ -60,8 +60,14 @@ void filter4K(benchmark::State &state, BltFn blt)
         state.ResumeTiming();
     }
 }
-void MonochromeBlt4K(benchmark::State &state) { filter4K(state, &Filter::MonochromeBlt); }
-void SepiaBlt4K(benchmark::State &state) { filter4K(state, &Filter::SepiaBlt); }
+void MonochromeBlt4K(benchmark::State &state)
+{
+    filter4K(state, &Filter::MonochromeBlt);
+}
+void SepiaBlt4K(benchmark::State &state)
+{
+    filter4K(state, &Filter::SepiaBlt);
+}
 BENCHMARK(MonochromeBlt4K)->Unit(benchmark::kMillisecond);
 BENCHMARK(SepiaBlt4K)->Unit(benchmark::kMillisecond);
 
@@ -104,8 +110,14 @@ void penMoves(benchmark::State &state, int w, int h)
     Main &m = *s.main;
     timedMoves(state, m, true);
 }
-void PenMove_464x239(benchmark::State &state) { penMoves(state, 464, 239); }
-void PenMove_3840x2160(benchmark::State &state) { penMoves(state, BigW, BigH); }
+void PenMove_464x239(benchmark::State &state)
+{
+    penMoves(state, 464, 239);
+}
+void PenMove_3840x2160(benchmark::State &state)
+{
+    penMoves(state, BigW, BigH);
+}
 BENCHMARK(PenMove_464x239)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PenMove_3840x2160)->Unit(benchmark::kMicrosecond);
 

@@ -4,8 +4,8 @@
 //                            loads the font database as any program with text must
 //   bench_startup sketrin    the program's own start-up
 // Each exits as soon as its window is exposed; bench/run.sh times whole processes.
-#include "forms/App.h"
 #include "app/Main.h"
+#include "forms/App.h"
 #include "forms/ScriptedPlatform.h"
 
 #include <QApplication>

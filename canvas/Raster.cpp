@@ -108,8 +108,8 @@ void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color,
     }
 }
 
-void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres,
-                 QRgb color, const QRect &clip, double scale)
+void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres, QRgb color,
+                 const QRect &clip, double scale)
 {
     const QRect area = clipped(image, clip);
     if (area.isEmpty())

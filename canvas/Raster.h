@@ -13,16 +13,15 @@ namespace canvas::raster {
 // Every point within `radius` of the segment a-b (a disc when a == b). `thin`
 // marks a one-pixel pen: a pixel centre exactly half a pixel from the segment is
 // then left out, so that a line is one pixel thick like the pixel it stands for.
-void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color, const QRect &clip,
-                 bool thin = false);
+void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color, const QRect &clip, bool thin = false);
 
 // The union of the 2 * half + 1 vertical segments from (c.x + i, c.y - half) to
 // (c.x + i, c.y + half), each widened by `radius`, in logical pixels; the image
 // has `scale` device pixels to a logical one. `columnsOnPixelCentres` tells
 // whether the segments run through pixel centres (odd pen widths) or along pixel
 // edges (even widths).
-void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres,
-                 QRgb color, const QRect &clip, double scale = 1);
+void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres, QRgb color,
+                 const QRect &clip, double scale = 1);
 
 // Where a pen of this width centres its shapes for the pixel (x, y): on the pixel's
 // centre for odd widths, on its top-left corner for even ones, so that a dot is

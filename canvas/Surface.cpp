@@ -177,8 +177,8 @@ QRect Surface::penBounds(QPointF a, QPointF b) const
 {
     const int pad = m_drawWidth / 2 + 2;
     const QRectF r = QRectF(a, b).normalized();
-    return QRect(int(std::floor(r.left())) - pad, int(std::floor(r.top())) - pad, int(std::ceil(r.width())) + 2 * pad + 1,
-                 int(std::ceil(r.height())) + 2 * pad + 1);
+    return QRect(int(std::floor(r.left())) - pad, int(std::floor(r.top())) - pad,
+                 int(std::ceil(r.width())) + 2 * pad + 1, int(std::ceil(r.height())) + 2 * pad + 1);
 }
 
 QRect Surface::PSet(float x, float y, std::int32_t color)
@@ -210,8 +210,8 @@ QRect Surface::Line(float x1, float y1, float x2, float y2, std::int32_t color)
     const qreal s = m_dpr;
     const QRect touched = drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip, const QRect &) {
         // Round ends: every point within w / 2 of the segment.
-        raster::fillCapsule(image, raster::penCentre(x1, y1, w) * s, raster::penCentre(x2, y2, w) * s, w / 2.0 * s,
-                            rgb, clip, w == 1);
+        raster::fillCapsule(image, raster::penCentre(x1, y1, w) * s, raster::penCentre(x2, y2, w) * s, w / 2.0 * s, rgb,
+                            clip, w == 1);
     });
     m_current = b;
     return touched;
@@ -223,11 +223,11 @@ QRect Surface::StampSquare(float x, float y, int half, std::int32_t color)
     const QRgb rgb = forms::toQColor(color).rgb();
     const QPointF centre(x, y);
     const qreal s = m_dpr;
-    const QRect touched = drawOnLayers(
-        penBounds(centre - QPointF(half, half), centre + QPointF(half, half)),
-        [&](QImage &image, const QRect &clip, const QRect &) {
-            raster::fillColumns(image, raster::penCentre(x, y, w), half, w / 2.0, w % 2 == 1, rgb, clip, s);
-        });
+    const QRect touched = drawOnLayers(penBounds(centre - QPointF(half, half), centre + QPointF(half, half)),
+                                       [&](QImage &image, const QRect &clip, const QRect &) {
+                                           raster::fillColumns(image, raster::penCentre(x, y, w), half, w / 2.0,
+                                                               w % 2 == 1, rgb, clip, s);
+                                       });
     m_current = QPointF(x + half, y + half);
     return touched;
 }

@@ -83,8 +83,8 @@ public:
     // Both layers inside a rectangle of the drawing area, to be put back later.
     struct Snapshot
     {
-        QRect area;          // logical
-        QRect deviceRect;    // in the layers' pixels
+        QRect area;       // logical
+        QRect deviceRect; // in the layers' pixels
         QImage persistent;
         QImage screen;
         qreal deviceScale = 1;

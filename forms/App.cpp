@@ -23,8 +23,7 @@ void installFonts()
 {
     // fontconfig does not know the declared family; IPA P Gothic is its usual
     // stand-in, with Noto Sans CJK when that is missing.
-    QFont::insertSubstitutions(UiFontFamily(), {QStringLiteral("IPAPGothic"),
-                                                QStringLiteral("IPAPゴシック"),
+    QFont::insertSubstitutions(UiFontFamily(), {QStringLiteral("IPAPGothic"), QStringLiteral("IPAPゴシック"),
                                                 QStringLiteral("Noto Sans CJK JP")});
     QFont font(UiFontFamily());
     font.setPixelSize(12);

@@ -5,7 +5,10 @@
 namespace forms {
 
 // The application title; message boxes without a title of their own show it.
-inline QString AppTitle() { return QStringLiteral("Sketrin"); }
+inline QString AppTitle()
+{
+    return QStringLiteral("Sketrin");
+}
 
 // "Sketrin Ver" + major + "." + minor.
 QString VersionTitle();
@@ -17,7 +20,10 @@ QString VersionText();
 void installFonts();
 
 // The declared Japanese UI font family.
-inline QString UiFontFamily() { return QStringLiteral("ＭＳ Ｐゴシック"); }
+inline QString UiFontFamily()
+{
+    return QStringLiteral("ＭＳ Ｐゴシック");
+}
 
 } // namespace forms
 

@@ -8,8 +8,7 @@
 
 namespace forms {
 
-LineControl::LineControl(QPoint from, QPoint to, QColor color, QWidget *parent, int width,
-                         Qt::PenStyle style)
+LineControl::LineControl(QPoint from, QPoint to, QColor color, QWidget *parent, int width, Qt::PenStyle style)
     : QWidget(parent), m_from(from), m_to(to), m_color(color), m_width(width), m_style(style)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -30,8 +29,7 @@ void LineControl::paintEvent(QPaintEvent *)
     p.drawLine(QPointF(m_from - origin) + shift, QPointF(m_to - origin) + shift);
 }
 
-FormSurface::FormSurface(QWidget *parent)
-    : QWidget(parent)
+FormSurface::FormSurface(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
     setAutoFillBackground(true);
@@ -48,8 +46,8 @@ void FormSurface::resizeEvent(QResizeEvent *event)
 
 void FormSurface::mouseMoveEvent(QMouseEvent *event)
 {
-    emit MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()),
-                   float(event->position().x()), float(event->position().y()));
+    emit MouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()), float(event->position().x()),
+                   float(event->position().y()));
 }
 
 } // namespace forms

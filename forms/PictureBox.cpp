@@ -35,8 +35,7 @@ int shiftBits(Qt::KeyboardModifiers modifiers)
     return bits;
 }
 
-PictureBox::PictureBox(QWidget *parent)
-    : QWidget(parent)
+PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

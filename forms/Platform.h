@@ -39,8 +39,7 @@ public:
     virtual std::optional<std::int32_t> showColorDialog(std::int32_t initial, int flags) = 0;
     // The open-file dialog; `filter` is in "description|patterns|..." form and the
     // first entry is selected. nullopt when cancelled.
-    virtual std::optional<QString> showOpenDialog(const QString &filter, const QString &fileName,
-                                                  int flags) = 0;
+    virtual std::optional<QString> showOpenDialog(const QString &filter, const QString &fileName, int flags) = 0;
     // Starts a program without waiting and without a shell; false if it could not start.
     virtual bool startProgram(const QString &program, const QStringList &arguments) = 0;
     // Opens an address with the desktop's handler; returns at once.
@@ -88,10 +87,7 @@ private:
 class BusyPointer
 {
 public:
-    explicit BusyPointer(Platform &platform) : m_platform(platform)
-    {
-        m_platform.setScreenMousePointer(vbHourglass);
-    }
+    explicit BusyPointer(Platform &platform) : m_platform(platform) { m_platform.setScreenMousePointer(vbHourglass); }
     ~BusyPointer() { m_platform.setScreenMousePointer(vbDefault); }
     BusyPointer(const BusyPointer &) = delete;
     BusyPointer &operator=(const BusyPointer &) = delete;

@@ -93,8 +93,7 @@ std::optional<std::int32_t> QtPlatform::showColorDialog(std::int32_t initial, in
     return fromQColor(dialog.selectedColor());
 }
 
-std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const QString &fileName,
-                                                  int flags)
+std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const QString &fileName, int flags)
 {
     Q_UNUSED(flags);
     QFileDialog dialog(m_parent);

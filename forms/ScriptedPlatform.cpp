@@ -30,8 +30,7 @@ std::optional<std::int32_t> ScriptedPlatform::showColorDialog(std::int32_t initi
     return next(colorAnswers, std::optional<std::int32_t>());
 }
 
-std::optional<QString> ScriptedPlatform::showOpenDialog(const QString &filter, const QString &,
-                                                        int flags)
+std::optional<QString> ScriptedPlatform::showOpenDialog(const QString &filter, const QString &, int flags)
 {
     openDialogFilters.append(filter);
     openDialogFlags.append(flags);

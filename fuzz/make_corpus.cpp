@@ -37,6 +37,7 @@ int main(int argc, char *argv[])
             put("cmyk.jpg", cmyk.readAll());
     }
     // GIF: Qt reads it but cannot write it; a minimal 2 x 1 GIF by hand.
-    put("tiny.gif", QByteArray::fromHex("47494638396102000100800000ff000000ff0021f90400000000002c00000000020001000002024c01003b"));
+    put("tiny.gif",
+        QByteArray::fromHex("47494638396102000100800000ff000000ff0021f90400000000002c00000000020001000002024c01003b"));
     return 0;
 }

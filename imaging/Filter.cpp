@@ -23,8 +23,7 @@ inline double lumaSum(int r, int g, int b)
 
 using LineFn = void (*)(const std::uint32_t *, std::uint32_t *, int);
 
-void blt(LineFn line, const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest,
-         int DestX, int DestY)
+void blt(LineFn line, const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest, int DestX, int DestY)
 {
     if (Width <= 0 || Height <= 0 || Src.isNull() || Dest.isNull())
         return;
@@ -177,15 +176,41 @@ SKETRIN_INLINE void toneLine(const std::uint32_t *in, std::uint32_t *out, int co
 // picks the widest one the processor has when it starts.
 using ToneFn = void (*)(const std::uint32_t *, std::uint32_t *, int);
 
-void monoBaseline(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
-void sepiaBaseline(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
+void monoBaseline(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<false>(in, out, n);
+}
+void sepiaBaseline(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<true>(in, out, n);
+}
 #if SKETRIN_X86
-__attribute__((target("sse4.1"))) void monoSse41(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
-__attribute__((target("sse4.1"))) void sepiaSse41(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
-__attribute__((target("avx2"))) void monoAvx2(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
-__attribute__((target("avx2"))) void sepiaAvx2(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void monoAvx512(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<false>(in, out, n); }
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void sepiaAvx512(const std::uint32_t *in, std::uint32_t *out, int n) { toneLine<true>(in, out, n); }
+__attribute__((target("sse4.1"))) void monoSse41(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<false>(in, out, n);
+}
+__attribute__((target("sse4.1"))) void sepiaSse41(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<true>(in, out, n);
+}
+__attribute__((target("avx2"))) void monoAvx2(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<false>(in, out, n);
+}
+__attribute__((target("avx2"))) void sepiaAvx2(const std::uint32_t *in, std::uint32_t *out, int n)
+{
+    toneLine<true>(in, out, n);
+}
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void monoAvx512(const std::uint32_t *in,
+                                                                              std::uint32_t *out, int n)
+{
+    toneLine<false>(in, out, n);
+}
+__attribute__((target("avx512f,avx512bw,avx512vl,avx512dq"))) void sepiaAvx512(const std::uint32_t *in,
+                                                                               std::uint32_t *out, int n)
+{
+    toneLine<true>(in, out, n);
+}
 #endif
 
 ToneFn toneFor(detail::Isa isa, bool sepia)
@@ -263,14 +288,12 @@ void SepiaLine(const std::uint32_t *in, std::uint32_t *out, int count)
     sepiaLine(in, out, count);
 }
 
-void MonochromeBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest,
-                   int DestX, int DestY)
+void MonochromeBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest, int DestX, int DestY)
 {
     blt(&MonochromeLine, Src, SrcX, SrcY, Width, Height, Dest, DestX, DestY);
 }
 
-void SepiaBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest,
-              int DestX, int DestY)
+void SepiaBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest, int DestX, int DestY)
 {
     blt(&SepiaLine, Src, SrcX, SrcY, Width, Height, Dest, DestX, DestY);
 }

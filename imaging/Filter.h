@@ -19,10 +19,8 @@ std::int32_t SepiaPixel(std::int32_t Colour);
 // passing every pixel through the colour function. Parts outside either image are
 // left alone; a width or height of 0 or less copies nothing. Src and Dest may be the
 // same image.
-void MonochromeBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest,
-                   int DestX, int DestY);
-void SepiaBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest,
-              int DestX, int DestY);
+void MonochromeBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest, int DestX, int DestY);
+void SepiaBlt(const QImage &Src, int SrcX, int SrcY, int Width, int Height, QImage &Dest, int DestX, int DestY);
 
 // Whole-scanline forms over 0xAARRGGBB pixels (QImage::Format_RGB32): out may equal in.
 void MonochromeLine(const std::uint32_t *in, std::uint32_t *out, int count);

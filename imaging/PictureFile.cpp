@@ -35,7 +35,8 @@ bool openRegular(const QString &path, QFile &file, qint64 &size, QString &error)
         error = QStringLiteral("cannot open");
         return false;
     }
-    struct stat st {};
+    struct stat st
+    {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         error = QStringLiteral("not a regular file");
@@ -99,7 +100,10 @@ Picture decodePicture(QIODevice &device, const LoadOptions &options)
     if (!reader.read(&picture.image) || picture.image.isNull())
         return failure(reader.errorString());
     if (sized && (scaled.isValid() || covers.isValid()))
-        picture.naturalSize = upright ? stored : (reader.transformation() & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored);
+        picture.naturalSize =
+            upright
+                ? stored
+                : (reader.transformation() & QImageIOHandler::TransformationRotate90 ? stored.transposed() : stored);
     else
         picture.naturalSize = picture.image.size();
     picture.format = format;

@@ -22,12 +22,10 @@ QLabel *label(QWidget *parent, const QRect &geometry)
 
 } // namespace
 
-VerInfo::VerInfo(forms::Platform &platform, QWidget *parent)
-    : QDialog(parent), m_platform(platform)
+VerInfo::VerInfo(forms::Platform &platform, QWidget *parent) : QDialog(parent), m_platform(platform)
 {
     setFixedSize(498, 234);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowIcon(forms::appIcon());
     setAutoFillBackground(true);
     QPalette pal = palette();

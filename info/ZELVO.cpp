@@ -41,8 +41,7 @@ ZELVO::ZELVO(forms::Platform &platform, QWidget *parent, const QString &baseAddr
 {
     setWindowTitle(QStringLiteral("[ZELVO] Velmora Software Vote System"));
     setFixedSize(355, 224);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowIcon(windowIcon32And16());
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -50,9 +49,13 @@ ZELVO::ZELVO(forms::Platform &platform, QWidget *parent, const QString &baseAddr
     setPalette(pal);
 
     // From the bottom of the drawing order up.
-    Thanks[0] = label(this, QStringLiteral("Velmoraでは、ユーザーの声を反映する一環として、ソフトウェアに評価システムを組み込みました。"),
-                      QRect(68, 52, 269, 33));
-    Thanks[1] = label(this, QStringLiteral("あなたがこのソフトの出来をどのようにお考えか、リストから選択し、送信ボタンをクリックしてください。お一人様一回限りです。"),
+    Thanks[0] = label(
+        this,
+        QStringLiteral("Velmoraでは、ユーザーの声を反映する一環として、ソフトウェアに評価システムを組み込みました。"),
+        QRect(68, 52, 269, 33));
+    Thanks[1] = label(this,
+                      QStringLiteral("あなたがこのソフトの出来をどのようにお考えか、リストから選択し、送信ボタンをクリ"
+                                     "ックしてください。お一人様一回限りです。"),
                       QRect(68, 80, 269, 41));
     SelectOne = label(this, QStringLiteral("5段階評価  （最低1～最高5）"), QRect(68, 168, 158, 16));
     VoteMe = label(this, QStringLiteral("このソフトを評価してください"), QRect(12, 16, 217, 17));
@@ -114,12 +117,10 @@ void ZELVO::Submit_Click()
         if (Vote->currentText() == items.at(i))
             VoteScore = std::int16_t(i + 1);
     }
-    const QString address =
-        VoteBaseAddress + QStringLiteral("?mode=vote&no=0&namber=") + QString::number(VoteScore);
+    const QString address = VoteBaseAddress + QStringLiteral("?mode=vote&no=0&namber=") + QString::number(VoteScore);
     m_platform.httpGet(QUrl(address));
     m_platform.sleep(2000);
-    m_platform.MsgBox(QStringLiteral("ご協力ありがとうございました！"), forms::vbInformation,
-                      QStringLiteral("完了"));
+    m_platform.MsgBox(QStringLiteral("ご協力ありがとうございました！"), forms::vbInformation, QStringLiteral("完了"));
     Submit->setVisible(false);
     Reset->setText(QStringLiteral("閉じる(&C)"));
     Reset->setEnabled(true);

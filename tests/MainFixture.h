@@ -12,9 +12,18 @@
 namespace testing {
 
 // The window's controls, found by name as a user finds them by sight.
-inline Main &mainOf(Main &w) { return w; }
-inline Main &mainOf(Main *w) { return *w; }
-inline Main &mainOf(const std::unique_ptr<Main> &w) { return *w; }
+inline Main &mainOf(Main &w)
+{
+    return w;
+}
+inline Main &mainOf(Main *w)
+{
+    return *w;
+}
+inline Main &mainOf(const std::unique_ptr<Main> &w)
+{
+    return *w;
+}
 template <typename W>
 forms::PictureBox *picBox(W &&w)
 {

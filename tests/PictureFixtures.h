@@ -39,8 +39,9 @@ inline QImage quadrants(int w, int h)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const bool right = x >= w / 2, bottom = y >= h / 2;
-            image.setPixel(x, y, !bottom ? (right ? qRgb(0, 200, 0) : qRgb(200, 0, 0))
-                                         : (right ? qRgb(240, 240, 0) : qRgb(0, 0, 200)));
+            image.setPixel(x, y,
+                           !bottom ? (right ? qRgb(0, 200, 0) : qRgb(200, 0, 0))
+                                   : (right ? qRgb(240, 240, 0) : qRgb(0, 0, 200)));
         }
     return image;
 }
@@ -48,10 +49,18 @@ inline QImage quadrants(int w, int h)
 struct Le
 {
     QByteArray bytes;
-    Le &u8(int v) { bytes.append(char(v & 0xFF)); return *this; }
+    Le &u8(int v)
+    {
+        bytes.append(char(v & 0xFF));
+        return *this;
+    }
     Le &u16(int v) { return u8(v).u8(v >> 8); }
     Le &u32(qint64 v) { return u16(int(v & 0xFFFF)).u16(int((v >> 16) & 0xFFFF)); }
-    Le &raw(const QByteArray &b) { bytes.append(b); return *this; }
+    Le &raw(const QByteArray &b)
+    {
+        bytes.append(b);
+        return *this;
+    }
 };
 
 // A BMP with a BITMAPINFOHEADER. `height` < 0 stores the rows top-down.
@@ -94,10 +103,10 @@ inline QByteArray topDownBmp()
 inline QByteArray withOrientation(const QByteArray &jpeg, int orientation)
 {
     QByteArray tiff("MM\x00\x2a\x00\x00\x00\x08", 8);
-    tiff.append("\x00\x01", 2);                             // one entry
-    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8);     // Orientation, SHORT, 1
+    tiff.append("\x00\x01", 2);                         // one entry
+    tiff.append("\x01\x12\x00\x03\x00\x00\x00\x01", 8); // Orientation, SHORT, 1
     tiff.append(char(0)).append(char(orientation)).append("\x00\x00", 2);
-    tiff.append("\x00\x00\x00\x00", 4);                     // no next IFD
+    tiff.append("\x00\x00\x00\x00", 4); // no next IFD
     QByteArray app1("Exif\x00\x00", 6);
     app1.append(tiff);
     QByteArray segment("\xff\xe1", 2);

@@ -18,8 +18,8 @@ namespace {
 // The luma formula written out as plainly as possible, as the reference.
 int referenceLuma(std::int32_t c)
 {
-    const double y = double(c & 0xFF) * 0.299 + double((c & 0xFF00) / 256) * 0.587 +
-                     double((c & 0xFF0000) / 65536) * 0.114;
+    const double y =
+        double(c & 0xFF) * 0.299 + double((c & 0xFF00) / 256) * 0.587 + double((c & 0xFF0000) / 65536) * 0.114;
     return int(std::nearbyint(y));
 }
 
@@ -326,10 +326,11 @@ private slots:
         QCOMPARE(f.platform.msgBoxes.size(), 1);
         const auto &box = f.platform.msgBoxes.at(0);
         QCOMPARE(box.prompt,
-                 QStringLiteral("Sketrinより前面に他のアプリケーションを重ねると、それまでに書いた部分は消えますが\r\n"
-                                "この機能は、それをメモリに保持しておき消えないようにする機能です。\r\n"
-                                "しかし多くのマシンパワーを必要とし、さらにバッファは限られているので、領域が大きすぎると\r\n"
-                                "使用できません。"));
+                 QStringLiteral(
+                     "Sketrinより前面に他のアプリケーションを重ねると、それまでに書いた部分は消えますが\r\n"
+                     "この機能は、それをメモリに保持しておき消えないようにする機能です。\r\n"
+                     "しかし多くのマシンパワーを必要とし、さらにバッファは限られているので、領域が大きすぎると\r\n"
+                     "使用できません。"));
         QCOMPARE(box.style, 64);
         QCOMPARE(box.title, QStringLiteral("機能説明"));
         // On screen: four lines, no stray carriage returns.

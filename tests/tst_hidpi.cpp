@@ -88,11 +88,12 @@ private slots:
         f.press(100, 60);
         f.release(100, 60);
         const QImage &img = *box.screenLayer();
-        const QRect erased = boundsOf(img, White, QRect(QPoint(int(60 * scale), int(35 * scale)),
-                                                        QPoint(int(140 * scale), int(85 * scale))));
+        const QRect erased = boundsOf(
+            img, White, QRect(QPoint(int(60 * scale), int(35 * scale)), QPoint(int(140 * scale), int(85 * scale))));
         const int expected = deviceCount(100 - side / 2, 100 - side / 2 + side, scale);
-        QVERIFY2(std::abs(erased.width() - expected) <= 1 && std::abs(erased.height() - expected) <= 1,
-                 qPrintable(QStringLiteral("%1x%2, expected %3").arg(erased.width()).arg(erased.height()).arg(expected)));
+        QVERIFY2(
+            std::abs(erased.width() - expected) <= 1 && std::abs(erased.height() - expected) <= 1,
+            qPrintable(QStringLiteral("%1x%2, expected %3").arg(erased.width()).arg(erased.height()).arg(expected)));
     }
 
     void filtersProcessEveryDevicePixel()

@@ -87,10 +87,10 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("refused");
-        for (const char *k : {"truncated jpeg", "broken huffman table", "jpeg declaring 65500 x 65500",
-                              "bmp size overflowing 32 bits", "bmp negative width", "bmp zero width",
-                              "palette of 2^31 entries", "empty file", "text named .jpg", "directory", "fifo",
-                              "/dev/zero", "no read permission"})
+        for (const char *k :
+             {"truncated jpeg", "broken huffman table", "jpeg declaring 65500 x 65500", "bmp size overflowing 32 bits",
+              "bmp negative width", "bmp zero width", "palette of 2^31 entries", "empty file", "text named .jpg",
+              "directory", "fifo", "/dev/zero", "no read permission"})
             QTest::newRow(k) << QString::fromUtf8(k) << true;
         QTest::newRow("rle8 running past its rows") << QStringLiteral("rle8 running past its rows") << false;
         QTest::newRow("palette index past the table") << QStringLiteral("palette index past the table") << false;

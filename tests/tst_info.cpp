@@ -164,8 +164,8 @@ private slots:
         QCOMPARE(z.windowTitle(), QStringLiteral("[ZELVO] Velmora Software Vote System"));
         QCOMPARE(z.size(), QSize(355, 224));
         QCOMPARE(z.Vote->count(), 5);
-        QCOMPARE(ZELVO::VoteItems(), (QStringList{"1-だめだこりゃ", "2-物足りない", "3-妥当・普通",
-                                                    "4-結構ナイス", "5-パーフェクト"}));
+        QCOMPARE(ZELVO::VoteItems(),
+                 (QStringList{"1-だめだこりゃ", "2-物足りない", "3-妥当・普通", "4-結構ナイス", "5-パーフェクト"}));
         QCOMPARE(z.Vote->currentText(), QStringLiteral("3-妥当・普通"));
         QVERIFY(!z.Vote->isEditable());
         QCOMPARE(z.Submit->text(), QStringLiteral("送信(&S)"));
@@ -225,7 +225,8 @@ private slots:
                  QList<QUrl>{QUrl(info::BuildVoteBaseAddress() + QStringLiteral("?mode=vote&no=0&namber=") +
                                   QString::number(rating))});
         QCOMPARE(platform.httpGets.at(0).toString(),
-                 QStringLiteral("http://velmorasw.test/zelvo/votes.cgi?mode=vote&no=0&namber=") + QString::number(rating));
+                 QStringLiteral("http://velmorasw.test/zelvo/votes.cgi?mode=vote&no=0&namber=") +
+                     QString::number(rating));
         QCOMPARE(platform.sleeps, QList<int>{2000});
         QCOMPARE(platform.msgBoxes.size(), 2);
         QCOMPARE(platform.msgBoxes.at(1).prompt, QStringLiteral("ご協力ありがとうございました！"));
@@ -292,7 +293,8 @@ private slots:
         z.Submit_Click();
         QVERIFY(isDone(z));
         QTRY_VERIFY_WITH_TIMEOUT(received.contains("\r\n\r\n"), 5000);
-        QVERIFY2(received.startsWith("GET /zelvo/votes.cgi?mode=vote&no=0&namber=1 HTTP/1.1\r\n"), received.constData());
+        QVERIFY2(received.startsWith("GET /zelvo/votes.cgi?mode=vote&no=0&namber=1 HTTP/1.1\r\n"),
+                 received.constData());
     }
 
     void unansweredOrRefusedRequestsAreSilent_data()

@@ -71,8 +71,8 @@ private slots:
         QCOMPARE(commandButton(w, 9)->geometry(), QRect(372, 0, 17, 17));
         QCOMPARE(colView(w)->geometry(), QRect(412, 4, 13, 13));
         const QList<QLabel *> labels = w.findChildren<QLabel *>();
-        const auto size = std::find_if(labels.begin(), labels.end(),
-                                       [](QLabel *l) { return l->text() == QStringLiteral("サイズ"); });
+        const auto size =
+            std::find_if(labels.begin(), labels.end(), [](QLabel *l) { return l->text() == QStringLiteral("サイズ"); });
         QVERIFY(size != labels.end());
         QCOMPARE((*size)->geometry(), QRect(8, 28, 34, 12));
         QCOMPARE(w.findChild<forms::LineControl *>(QStringLiteral("Sepa5"))->penStyle(), Qt::DotLine);

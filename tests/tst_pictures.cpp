@@ -97,11 +97,10 @@ private slots:
         MainFixture f;
         f.w->CmdPicLoad_Click();
         const QStringList types = forms::nameFiltersFromBarList(f.platform.openDialogFilters.at(0));
-        QCOMPARE(types, (QStringList{
-                            QStringLiteral("全ての対応ピクチャ形式 (*.bmp,*.dib,*.jpg) (*.bmp *.dib *.jpg)"),
-                            QStringLiteral("ビットマップ (*.bmp.*.dib) (*.bmp *.dib)"),
-                            QStringLiteral("JPEGイメージ (*.jpg;*.jpeg) (*.jpg *.jpeg)"),
-                            QStringLiteral("すべてのファイル (*.*) (*.*)")}));
+        QCOMPARE(types, (QStringList{QStringLiteral("全ての対応ピクチャ形式 (*.bmp,*.dib,*.jpg) (*.bmp *.dib *.jpg)"),
+                                     QStringLiteral("ビットマップ (*.bmp.*.dib) (*.bmp *.dib)"),
+                                     QStringLiteral("JPEGイメージ (*.jpg;*.jpeg) (*.jpg *.jpeg)"),
+                                     QStringLiteral("すべてのファイル (*.*) (*.*)")}));
     }
 
     void cancelChangesNothing()
@@ -171,8 +170,9 @@ private slots:
             f.w->CmdPicRatio_Click(index);
             QCOMPARE(f.w->surface().Picture().isNull(), true);
             const QRect found = redArea(f.surface());
-            QVERIFY2(std::abs(found.width() - red.width()) <= 1 && std::abs(found.height() - red.height()) <= 1,
-                     qPrintable(QStringLiteral("%1: %2x%3").arg(QLatin1String(ext)).arg(found.width()).arg(found.height())));
+            QVERIFY2(
+                std::abs(found.width() - red.width()) <= 1 && std::abs(found.height() - red.height()) <= 1,
+                qPrintable(QStringLiteral("%1: %2x%3").arg(QLatin1String(ext)).arg(found.width()).arg(found.height())));
             QCOMPARE(found.topLeft(), QPoint(0, 0));
             QCOMPARE(f.platform.pointerHistory, (QList<int>{11, 0}));
             QVERIFY(f.w->tools().pictureLoaded());
@@ -293,12 +293,10 @@ private slots:
         QTest::addColumn<QRgb>("color");
         QImage q = quadrants(16, 8);
         QTest::newRow("bmp 24-bit") << "p24.bmp" << encode(q, "bmp") << QPoint(1, 1) << qRgb(200, 0, 0);
-        QTest::newRow("bmp 32-bit") << "p32.bmp"
-                                    << encode(q.convertToFormat(QImage::Format_ARGB32), "bmp") << QPoint(12, 1)
-                                    << qRgb(0, 200, 0);
-        QTest::newRow("bmp 8-bit") << "p8.bmp"
-                                   << encode(q.convertToFormat(QImage::Format_Indexed8), "bmp") << QPoint(1, 6)
-                                   << qRgb(0, 0, 200);
+        QTest::newRow("bmp 32-bit") << "p32.bmp" << encode(q.convertToFormat(QImage::Format_ARGB32), "bmp")
+                                    << QPoint(12, 1) << qRgb(0, 200, 0);
+        QTest::newRow("bmp 8-bit") << "p8.bmp" << encode(q.convertToFormat(QImage::Format_Indexed8), "bmp")
+                                   << QPoint(1, 6) << qRgb(0, 0, 200);
         QTest::newRow("bmp 1-bit") << "p1.bmp"
                                    << encode(q.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "bmp")
                                    << QPoint(12, 6) << qRgb(255, 255, 255);
@@ -308,10 +306,11 @@ private slots:
         QTest::newRow("bmp named .jpg") << "really-bmp.jpg" << encode(q, "bmp") << QPoint(1, 1) << qRgb(200, 0, 0);
         QTest::newRow("jpeg baseline") << "p.jpg" << encode(quadrants(32, 16), "jpeg", 95) << QPoint(2, 2)
                                        << qRgb(200, 0, 0);
-        QTest::newRow("jpeg progressive") << "prog.jpeg" << encode(quadrants(32, 16), "jpeg", 95, true)
-                                          << QPoint(30, 2) << qRgb(0, 200, 0);
+        QTest::newRow("jpeg progressive")
+            << "prog.jpeg" << encode(quadrants(32, 16), "jpeg", 95, true) << QPoint(30, 2) << qRgb(0, 200, 0);
         QTest::newRow("jpeg greyscale") << "grey.jpg"
-                                        << encode(quadrants(32, 16).convertToFormat(QImage::Format_Grayscale8), "jpeg", 95)
+                                        << encode(quadrants(32, 16).convertToFormat(QImage::Format_Grayscale8), "jpeg",
+                                                  95)
                                         << QPoint(2, 2)
                                         << quadrants(32, 16).convertToFormat(QImage::Format_Grayscale8).pixel(2, 2);
         QFile cmyk(QFINDTESTDATA("data/cmyk.jpg"));
@@ -342,14 +341,16 @@ private slots:
         QVERIFY2(f.platform.msgBoxes.isEmpty(), qPrintable(name));
         QVERIFY(f.w->tools().pictureLoaded());
         const QRgb got = f.surface().pixel(probe);
-        QVERIFY2(near(got, color, 30), qPrintable(QStringLiteral("%1: got %2,%3,%4").arg(name)
-                                                      .arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
+        QVERIFY2(
+            near(got, color, 30),
+            qPrintable(QStringLiteral("%1: got %2,%3,%4").arg(name).arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
     }
 
     void orientationTagShowsUpright()
     {
         // Stored 40 x 20, tagged "rotate 90 clockwise": shown 20 x 40.
-        const QString path = file(QStringLiteral("turned.jpg"), withOrientation(encode(quadrants(40, 20), "jpeg", 95), 6));
+        const QString path =
+            file(QStringLiteral("turned.jpg"), withOrientation(encode(quadrants(40, 20), "jpeg", 95), 6));
         const imaging::Picture p = imaging::LoadPicture(path);
         QVERIFY(p.ok());
         QCOMPARE(p.naturalSize, QSize(20, 40));

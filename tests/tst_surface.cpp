@@ -1,7 +1,7 @@
+#include "TestSupport.h"
 #include "canvas/Raster.h"
 #include "canvas/Surface.h"
 #include "forms/PictureBox.h"
-#include "TestSupport.h"
 
 #include <QPaintEvent>
 #include <QSignalSpy>
@@ -9,9 +9,9 @@
 
 using forms::PictureBox;
 using testing::Black;
-using testing::White;
 using testing::boundsOf;
 using testing::countPixels;
+using testing::White;
 
 namespace {
 
@@ -190,8 +190,7 @@ private slots:
         const QPointF c = canvas::raster::penCentre(30, 30, width);
         canvas::raster::fillColumns(one, c, half, width / 2.0, width % 2 == 1, Black, clip);
         for (int i = -half; i <= half; ++i)
-            canvas::raster::fillCapsule(columns, c + QPointF(i, -half), c + QPointF(i, half),
-                                       width / 2.0, Black, clip);
+            canvas::raster::fillCapsule(columns, c + QPointF(i, -half), c + QPointF(i, half), width / 2.0, Black, clip);
         QCOMPARE(one, columns);
     }
 

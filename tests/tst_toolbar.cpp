@@ -62,9 +62,9 @@ private slots:
             QCOMPARE(lookOf(toolButton(f.w, i)), (i == 0 || i == 3) ? L::Pressed : L::Plain);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(lookOf(commandButton(f.w, i)), L::Plain);
-        const QStringList tbar = {"画像読み込み...", "画面クリア", "ペンの色...", "画像 1/4倍読み込み",
-                                  "画像 1/2倍読み込み", "画像 等倍読み込み", "画像 2倍読み込み",
-                                  "画像 4倍読み込み", "モノクロ加工", "セピア加工"};
+        const QStringList tbar = {"画像読み込み...",    "画面クリア",        "ペンの色...",      "画像 1/4倍読み込み",
+                                  "画像 1/2倍読み込み", "画像 等倍読み込み", "画像 2倍読み込み", "画像 4倍読み込み",
+                                  "モノクロ加工",       "セピア加工"};
         for (int i = 0; i < 10; ++i) {
             QCOMPARE(commandButton(f.w, i)->toolTip(), tbar.at(i));
             QCOMPARE(commandButton(f.w, i)->accessibleName(), tbar.at(i));
@@ -72,7 +72,8 @@ private slots:
         QStringList tbarb = {"ペンモード", "消しゴムモード", "画面保持 ON/OFF"};
         for (int n = 1; n <= 9; ++n)
             tbarb << QStringLiteral("ペン 太さ%1").arg(n);
-        tbarb << "消しゴム 小" << "消しゴム 大";
+        tbarb << "消しゴム 小"
+              << "消しゴム 大";
         for (int i = 0; i < 14; ++i) {
             QCOMPARE(toolButton(f.w, i)->toolTip(), tbarb.at(i));
             QCOMPARE(toolButton(f.w, i)->accessibleName(), tbarb.at(i));

@@ -52,14 +52,12 @@ private slots:
         QTest::newRow("width 5") << QStringList{"p4"} << false << 5 << 4 << -1 << QList<int>{0, 7};
         QTest::newRow("width 5, small eraser, pen button")
             << QStringList{"p4", "e0", "P"} << false << 5 << 4 << -1 << QList<int>{0, 7};
-        QTest::newRow("eraser button before any size")
-            << QStringList{"E"} << true << 1 << -1 << 0 << QList<int>{1, 12};
-        QTest::newRow("large eraser keeps the width") << QStringList{"p8", "e1"} << true << 9 << -1 << 1
-                                                      << QList<int>{1, 13};
+        QTest::newRow("eraser button before any size") << QStringList{"E"} << true << 1 << -1 << 0 << QList<int>{1, 12};
+        QTest::newRow("large eraser keeps the width")
+            << QStringList{"p8", "e1"} << true << 9 << -1 << 1 << QList<int>{1, 13};
         QTest::newRow("large eraser, pen, eraser button")
             << QStringList{"e1", "p2", "E"} << true << 3 << -1 << 1 << QList<int>{1, 13};
-        QTest::newRow("reselecting the width") << QStringList{"p6", "p6"} << false << 7 << 6 << -1
-                                               << QList<int>{0, 9};
+        QTest::newRow("reselecting the width") << QStringList{"p6", "p6"} << false << 7 << 6 << -1 << QList<int>{0, 9};
         QTest::newRow("width 9") << QStringList{"p8"} << false << 9 << 8 << -1 << QList<int>{0, 11};
     }
     void selections()

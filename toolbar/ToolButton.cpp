@@ -4,8 +4,7 @@
 
 namespace toolbar {
 
-ToolButton::ToolButton(const QString &name, QPoint at, QWidget *parent)
-    : forms::PictureBox(parent)
+ToolButton::ToolButton(const QString &name, QPoint at, QWidget *parent) : forms::PictureBox(parent)
 {
     setObjectName(name);
     setGeometry(at.x(), at.y(), 17, 17);

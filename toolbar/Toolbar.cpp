@@ -41,8 +41,7 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, int left, int top, in
 
 } // namespace
 
-Toolbar::Toolbar(QWidget *parent, const std::vector<ButtonRow> &rows)
-    : QObject(parent)
+Toolbar::Toolbar(QWidget *parent, const std::vector<ButtonRow> &rows) : QObject(parent)
 {
     for (const ButtonRow &row : rows) {
         auto *button = new ToolButton(row.picture(), row.at, parent);
@@ -65,19 +64,15 @@ Toolbar::Toolbar(QWidget *parent, const std::vector<ButtonRow> &rows)
     }
 
     m_decor = {
-        makeLabel(parent, QStringLiteral("モード"), 8, 4, 31),
-        makeLabel(parent, QStringLiteral("機能"), 84, 4, 24),
-        makeLabel(parent, QStringLiteral("サイズ"), 8, 28, 34),
-        makeLabel(parent, QStringLiteral("色"), 396, 4, 12),
-        makeLabel(parent, QStringLiteral("調整"), 196, 4, 24),
-        makeLabel(parent, QStringLiteral("加工"), 328, 4, 24),
+        makeLabel(parent, QStringLiteral("モード"), 8, 4, 31),  makeLabel(parent, QStringLiteral("機能"), 84, 4, 24),
+        makeLabel(parent, QStringLiteral("サイズ"), 8, 28, 34), makeLabel(parent, QStringLiteral("色"), 396, 4, 12),
+        makeLabel(parent, QStringLiteral("調整"), 196, 4, 24),  makeLabel(parent, QStringLiteral("加工"), 328, 4, 24),
     };
     const QColor grey(128, 128, 128);
     const QColor text = parent->palette().color(QPalette::WindowText);
-    const std::pair<QPoint, QPoint> separators[] = {{{80, 0}, {80, 20}},   {{192, 0}, {192, 20}},
-                                                    {{324, 0}, {324, 20}}, {{392, 0}, {392, 20}},
-                                                    {{432, 0}, {432, 20}}, {{224, 20}, {224, 44}},
-                                                    {{268, 20}, {268, 44}}};
+    const std::pair<QPoint, QPoint> separators[] = {
+        {{80, 0}, {80, 20}},   {{192, 0}, {192, 20}},  {{324, 0}, {324, 20}}, {{392, 0}, {392, 20}},
+        {{432, 0}, {432, 20}}, {{224, 20}, {224, 44}}, {{268, 20}, {268, 44}}};
     for (size_t i = 0; i < std::size(separators); ++i) {
         const auto style = i == 5 ? Qt::DotLine : Qt::SolidLine;
         auto *line = new forms::LineControl(separators[i].first, separators[i].second, grey, parent, 1, style);
