@@ -134,4 +134,42 @@ void fillColumns(QImage &image, QPointF c, int half, double radius, bool columns
     }
 }
 
+void fillThinLine(QImage &image, QPoint a, QPoint b, QRgb color, const QRect &clip, double scale)
+{
+    const QRect area = clipped(image, clip);
+    if (area.isEmpty())
+        return;
+    auto plot = [&](int x, int y) {
+        const QRect device(
+            QPoint(int(std::ceil(x * scale - 0.5)), int(std::ceil(y * scale - 0.5))),
+            QPoint(int(std::ceil((x + 1) * scale - 0.5)) - 1, int(std::ceil((y + 1) * scale - 0.5)) - 1));
+        const QRect r = device.intersected(area);
+        for (int row = r.top(); row <= r.bottom(); ++row) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+            std::fill(line + r.left(), line + r.right() + 1, color | 0xFF000000u);
+        }
+    };
+    // Step along the longer axis; the shorter one follows, rounded. Only the steps
+    // that can land inside the clip are taken, however long the line.
+    const bool xMajor = std::abs(qint64(b.x()) - a.x()) >= std::abs(qint64(b.y()) - a.y());
+    const qint64 a0 = xMajor ? a.x() : a.y(), a1 = xMajor ? b.x() : b.y();
+    const qint64 m0 = xMajor ? a.y() : a.x(), m1 = xMajor ? b.y() : b.x();
+    const qint64 dMajor = std::abs(a1 - a0), dMinor = std::abs(m1 - m0);
+    const int sMajor = a1 >= a0 ? 1 : -1, sMinor = m1 >= m0 ? 1 : -1;
+    const int lo = int(std::floor((xMajor ? area.left() : area.top()) / scale)) - 1;
+    const int hi = int(std::ceil((xMajor ? area.right() + 1 : area.bottom() + 1) / scale)) + 1;
+    qint64 first = sMajor > 0 ? lo - a0 : a0 - hi;
+    qint64 last = sMajor > 0 ? hi - a0 : a0 - lo;
+    first = std::max<qint64>(first, 0);
+    last = std::min<qint64>(last, dMajor);
+    for (qint64 i = first; i <= last; ++i) {
+        const qint64 minor = dMajor ? m0 + sMinor * ((2 * i * dMinor + dMajor) / (2 * dMajor)) : m0;
+        const qint64 major = a0 + sMajor * i;
+        if (xMajor)
+            plot(int(major), int(minor));
+        else
+            plot(int(minor), int(major));
+    }
+}
+
 } // namespace canvas::raster

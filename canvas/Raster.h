@@ -23,6 +23,11 @@ void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color,
 void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres, QRgb color,
                  const QRect &clip, double scale = 1);
 
+// A one-pixel line from pixel a to pixel b (logical), endpoints included: exactly
+// one pixel for each step along the longer axis, with no gaps. Each logical pixel
+// covers its `scale` x `scale` device pixels.
+void fillThinLine(QImage &image, QPoint a, QPoint b, QRgb color, const QRect &clip, double scale = 1);
+
 // Where a pen of this width centres its shapes for the pixel (x, y): on the pixel's
 // centre for odd widths, on its top-left corner for even ones, so that a dot is
 // exactly `width` pixels across.

@@ -12,6 +12,14 @@ namespace canvas {
 
 namespace {
 qint64 g_layerBudget = qint64(2) << 30; // 2 GiB for both layers
+// The pixel a point lies in; far-off points are held to a range any line can
+// be clipped from.
+QPoint pixelOf(float x, float y)
+{
+    auto clamp = [](float v) { return std::isnan(v) ? 0 : int(std::clamp(std::floor(double(v)), -1e8, 1e8)); };
+    return QPoint(clamp(x), clamp(y));
+}
+
 } // namespace
 
 qint64 Surface::layerBudgetBytes()
@@ -209,6 +217,11 @@ QRect Surface::Line(float x1, float y1, float x2, float y2, std::int32_t color)
     const QPointF b(x2, y2);
     const qreal s = m_dpr;
     const QRect touched = drawOnLayers(penBounds(a, b), [&](QImage &image, const QRect &clip, const QRect &) {
+        if (w == 1) {
+            // One pixel for every step along the longer axis.
+            raster::fillThinLine(image, pixelOf(x1, y1), pixelOf(x2, y2), rgb, clip, s);
+            return;
+        }
         // Round ends: every point within w / 2 of the segment.
         raster::fillCapsule(image, raster::penCentre(x1, y1, w) * s, raster::penCentre(x2, y2, w) * s, w / 2.0 * s, rgb,
                             clip, w == 1);

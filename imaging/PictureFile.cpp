@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <array>
 #include <cstdlib>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,10 +53,66 @@ bool openRegular(const QString &path, QFile &file, qint64 &size, QString &error)
     return true;
 }
 
+quint32 le(const QByteArray &b, int at, int bytes)
+{
+    quint32 v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | quint8(b.at(at + i));
+    return v;
+}
+
+// The channel masks of a 16-bit bitmap, or nothing for other pictures.
+std::optional<std::array<quint32, 3>> sixteenBitMasks(QIODevice &device)
+{
+    const QByteArray head = device.peek(66);
+    if (head.size() < 54 || !head.startsWith("BM") || le(head, 28, 2) != 16)
+        return std::nullopt;
+    const quint32 compression = le(head, 30, 4);
+    if (compression == 0) // 5-5-5
+        return std::array<quint32, 3>{0x7C00, 0x03E0, 0x001F};
+    if ((compression == 3 || compression == 6) && head.size() >= 66)
+        return std::array<quint32, 3>{le(head, 54, 4), le(head, 58, 4), le(head, 62, 4)};
+    return std::nullopt;
+}
+
+// Qt's reader widens a channel of n < 8 bits by shifting it alone, so that its
+// brightest value is 248 (5 bits) or 252 (6 bits). Each channel is stretched to
+// the full range instead: v * 255 / (2^n - 1), rounded.
+void widenChannels(QImage &image, const std::array<quint32, 3> &masks)
+{
+    std::array<std::array<quint8, 256>, 3> lut{};
+    bool any = false;
+    for (size_t c = 0; c < 3; ++c) {
+        const int n = qPopulationCount(masks[c] & 0xFFFF);
+        for (int v8 = 0; v8 < 256; ++v8)
+            lut[c][size_t(v8)] = quint8(v8);
+        if (n < 1 || n > 7)
+            continue;
+        any = true;
+        const int top = (1 << n) - 1;
+        for (int v8 = 0; v8 < 256; ++v8) {
+            const int v = v8 >> (8 - n);
+            lut[c][size_t(v8)] = quint8((v * 255 + top / 2) / top);
+        }
+    }
+    if (!any)
+        return;
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(lut[0][size_t(qRed(p))], lut[1][size_t(qGreen(p))], lut[2][size_t(qBlue(p))], qAlpha(p));
+        }
+    }
+}
+
 } // namespace
 
 Picture decodePicture(QIODevice &device, const LoadOptions &options)
 {
+    const auto masks = sixteenBitMasks(device);
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
@@ -99,6 +157,8 @@ Picture decodePicture(QIODevice &device, const LoadOptions &options)
     Picture picture;
     if (!reader.read(&picture.image) || picture.image.isNull())
         return failure(reader.errorString());
+    if (masks && format == "bmp")
+        widenChannels(picture.image, *masks);
     if (sized && (scaled.isValid() || covers.isValid()))
         picture.naturalSize =
             upright

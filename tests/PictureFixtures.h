@@ -79,6 +79,19 @@ inline QByteArray bmp(int width, int height, int bpp, int compression, const std
     return b.bytes;
 }
 
+// 2 x 1 pixels at 16 bits: white, then `second` as stored. Without masks the
+// channels are 5-5-5; with them, the masks follow the header (bit fields).
+inline QByteArray sixteenBitBmp(quint16 white, quint16 second, std::vector<quint32> masks = {})
+{
+    std::vector<QRgb> maskWords;
+    for (quint32 m : masks) // written little-endian, as a palette entry's b, g, r, 0
+        maskWords.push_back(qRgb(int((m >> 16) & 0xFF), int((m >> 8) & 0xFF), int(m & 0xFF)));
+    QByteArray px;
+    for (quint16 v : {white, second})
+        px.append(char(v & 0xFF)).append(char(v >> 8));
+    return bmp(2, 1, 16, masks.empty() ? 0 : 3, maskWords, px, 0);
+}
+
 // 4 x 2 pixels, 8-bit RLE: top row red, bottom row blue (rows stored bottom-up).
 inline QByteArray rle8Bmp()
 {

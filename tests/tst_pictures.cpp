@@ -5,6 +5,7 @@
 #include "forms/QtPlatform.h"
 #include "imaging/PictureFile.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
@@ -344,6 +345,29 @@ private slots:
         QVERIFY2(
             near(got, color, 30),
             qPrintable(QStringLiteral("%1: got %2,%3,%4").arg(name).arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
+    }
+
+    void sixteenBitBitmapsUseTheFullRange_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QRgb>("second");
+        // 5-5-5: red 16 of 31, blue 31 of 31.
+        QTest::newRow("5-5-5") << sixteenBitBmp(0x7FFF, (16 << 10) | 31) << qRgb(132, 0, 255);
+        // 5-6-5 bit fields: green 32 of 63.
+        QTest::newRow("5-6-5 bit fields")
+            << sixteenBitBmp(0xFFFF, 32 << 5, {0xF800, 0x07E0, 0x001F}) << qRgb(0, 130, 0);
+        QTest::newRow("5-5-5 bit fields") << sixteenBitBmp(0x7FFF, 1, {0x7C00, 0x03E0, 0x001F}) << qRgb(0, 0, 8);
+    }
+    void sixteenBitBitmapsUseTheFullRange()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QRgb, second);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const imaging::Picture picture = imaging::decodePicture(buffer);
+        QVERIFY(picture.ok());
+        QCOMPARE(picture.image.pixel(0, 0), qRgb(255, 255, 255));
+        QCOMPARE(picture.image.pixel(1, 0), second);
     }
 
     void orientationTagShowsUpright()

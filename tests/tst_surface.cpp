@@ -121,6 +121,67 @@ private slots:
         QCOMPARE(box.CurrentPosition(), QPointF(100, 60));
     }
 
+    void onePixelLines_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("shallow") << QPoint(10, 10) << QPoint(30, 20) << 21;
+        QTest::newRow("steep, backwards") << QPoint(30, 40) << QPoint(20, 5) << 36;
+        QTest::newRow("horizontal") << QPoint(5, 7) << QPoint(45, 7) << 41;
+        QTest::newRow("45 degrees") << QPoint(5, 5) << QPoint(35, 35) << 31;
+        QTest::newRow("far outside, clipped") << QPoint(-100000000, 20) << QPoint(100000000, 20) << 60;
+    }
+    void onePixelLines()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        QFETCH(int, pixels);
+        canvas::Surface box;
+        box.setArea(QSize(60, 50), 1);
+        box.Line(from.x(), from.y(), to.x(), to.y(), 0);
+        const QImage image = visible(box);
+        QCOMPARE(countPixels(image, Black), pixels);
+        // One pixel for every step along the longer axis: no gaps, no doubles.
+        const QRect r = boundsOf(image, Black);
+        const bool wide = r.width() >= r.height();
+        for (int i = 0; i < (wide ? r.width() : r.height()); ++i)
+            QCOMPARE(countPixels(image, Black, wide ? QRect(r.left() + i, 0, 1, 50) : QRect(0, r.top() + i, 60, 1)), 1);
+    }
+
+    void wideLinesKeepTheirWidthAtEverySlope_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("degrees");
+        for (int w : {2, 5, 9})
+            for (int d : {0, 20, 45, 70, 90})
+                QTest::addRow("width %d at %d degrees", w, d) << w << d;
+    }
+    void wideLinesKeepTheirWidthAtEverySlope()
+    {
+        QFETCH(int, width);
+        QFETCH(int, degrees);
+        canvas::Surface box;
+        box.setArea(QSize(200, 200), 1);
+        box.setDrawWidth(width);
+        const double a = qDegreesToRadians(double(degrees));
+        const QPointF d(std::cos(a) * 150, std::sin(a) * 150);
+        box.Line(float(100 - d.x() / 2), float(100 - d.y() / 2), float(100 + d.x() / 2), float(100 + d.y() / 2), 0);
+        // The area of the band between the caps, over its length, is the width.
+        const QImage image = visible(box);
+        const double len = 60;
+        const QPointF u(std::cos(a), std::sin(a));
+        int inside = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const QPointF p = QPointF(x + 0.5, y + 0.5) - QPointF(100, 100);
+                if (std::abs(p.x() * u.x() + p.y() * u.y()) < len / 2 && image.pixel(x, y) == Black)
+                    ++inside;
+            }
+        QVERIFY2(std::abs(inside / len - width) <= 0.5,
+                 qPrintable(QStringLiteral("%1 pixels across").arg(inside / len)));
+    }
+
     void drawingOutsideIsClipped()
     {
         canvas::Surface box;
