@@ -51,7 +51,9 @@ QtPlatform::~QtPlatform()
 
 int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
 {
-    QMessageBox box(m_parent);
+    // Over the window that asks: a modal window's boxes open centred over it.
+    QWidget *over = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_parent.data();
+    QMessageBox box(over);
     box.setWindowTitle(title);
     box.setText(displayText(prompt));
     switch (style & 0x70) {

@@ -57,6 +57,8 @@ void ScriptedPlatform::httpGet(const QUrl &url)
 void ScriptedPlatform::sleep(int milliseconds)
 {
     sleeps.append(milliseconds);
+    if (onSleep)
+        onSleep();
 }
 
 void ScriptedPlatform::setScreenMousePointer(int pointer)

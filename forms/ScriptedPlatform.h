@@ -3,6 +3,7 @@
 #include "forms/Platform.h"
 
 #include <QList>
+#include <functional>
 #include <deque>
 
 namespace forms {
@@ -41,6 +42,8 @@ public:
     QList<QUrl> openedUrls;
     QList<QUrl> httpGets;
     QList<int> sleeps;
+    // Runs at the start of each pause, to see what the window shows during it.
+    std::function<void()> onSleep;
     QList<int> pointerHistory;
 
     int MsgBox(const QString &prompt, int style, const QString &title) override;

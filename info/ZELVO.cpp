@@ -71,6 +71,12 @@ ZELVO::ZELVO(forms::Platform &platform, QWidget *parent, const QString &baseAddr
     QFont small(forms::UiFontFamily());
     small.setPointSizeF(8.25);
     Thanks[2]->setFont(small);
+    // The substitute font runs wider than the declared one: the note takes the
+    // room it needs to show whole, to the right and, past the margin, downwards.
+    QLabel *note = Thanks[2];
+    const int oneLine = note->fontMetrics().horizontalAdvance(note->text()) + 2;
+    note->resize(std::max(note->width(), std::min(oneLine, 355 - 68 - 8)), note->height());
+    note->resize(note->width(), std::max(note->height(), note->heightForWidth(note->width())));
     ZELVOIcon = label(this, QString(), QRect(16, 52, 32, 32));
     ZELVOIcon->setPixmap(windowIcon32And16().pixmap(32, 32));
 
@@ -119,6 +125,9 @@ void ZELVO::Submit_Click()
     }
     const QString address = VoteBaseAddress + QStringLiteral("?mode=vote&no=0&namber=") + QString::number(VoteScore);
     m_platform.httpGet(QUrl(address));
+    // The Sending state shows for the whole pause: paint it now, since nothing
+    // repaints while the pause blocks.
+    repaint();
     m_platform.sleep(2000);
     m_platform.MsgBox(QStringLiteral("ご協力ありがとうございました！"), forms::vbInformation, QStringLiteral("完了"));
     Submit->setVisible(false);

@@ -37,6 +37,23 @@ bool isDone(ZELVO &z)
 
 } // namespace
 
+// What a button showed when it was last painted.
+struct PaintedButton : QObject
+{
+    QPushButton *button;
+    QString text;
+    bool enabled = true;
+    explicit PaintedButton(QPushButton *b) : button(b) { b->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            text = button->text();
+            enabled = button->isEnabled();
+        }
+        return false;
+    }
+};
+
 class TestInfo : public QObject
 {
     Q_OBJECT
@@ -220,6 +237,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&z));
         if (choice >= 0)
             z.Vote->setCurrentIndex(choice);
+        // The Sending state is on screen for the whole pause.
+        PaintedButton painted(z.Submit);
+        platform.onSleep = [&] {
+            QCOMPARE(painted.text, QStringLiteral("お待ちください"));
+            QVERIFY(!painted.enabled);
+            QVERIFY(!z.Vote->isEnabled() && !z.Submit->isEnabled() && !z.Reset->isEnabled());
+        };
         QTest::mouseClick(z.Submit, Qt::LeftButton);
         QCOMPARE(platform.httpGets,
                  QList<QUrl>{QUrl(info::BuildVoteBaseAddress() + QStringLiteral("?mode=vote&no=0&namber=") +
@@ -236,6 +260,15 @@ private slots:
         QCOMPARE(z.Submit->text(), QStringLiteral("お待ちください"));
         QTest::keyClick(&z, Qt::Key_Return);
         QVERIFY(!z.isVisible());
+    }
+
+    void noteShowsWhole()
+    {
+        forms::ScriptedPlatform platform;
+        ZELVO z(platform);
+        QLabel *note = z.Thanks[2];
+        QVERIFY(note->heightForWidth(note->width()) <= note->height());
+        QVERIFY(note->geometry().right() < 355);
     }
 
     void ratingWindowClosesWithEsc()
