@@ -4,6 +4,7 @@
 #include "forms/LineControl.h"
 
 #include <QLabel>
+#include <QMenu>
 
 using namespace testing;
 
@@ -175,6 +176,56 @@ private slots:
         QTest::keyClick(picBox(f.w), Qt::Key(key));
         QCOMPARE(f.w->surface().DrawWidth(), width);
         QCOMPARE(f.w->tools().eraserMode(), eraser);
+    }
+
+    void shortcutsFireWhileAMenuIsOpen_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("submenu"); // the pen submenu open over its menu
+        QTest::newRow("F5, menu") << int(Qt::Key_F5) << false;
+        QTest::newRow("F12, submenu") << int(Qt::Key_F12) << true;
+        QTest::newRow("Del, menu") << int(Qt::Key_Delete) << false;
+        QTest::newRow("Ctrl+O, submenu") << int(Qt::CTRL | Qt::Key_O) << true;
+        QTest::newRow("Ctrl+C, menu") << int(Qt::CTRL | Qt::Key_C) << false;
+    }
+    void shortcutsFireWhileAMenuIsOpen()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, submenu);
+        MainFixture f;
+        f.w->activateWindow();
+        f.press(20, 20);
+        f.release(20, 20);
+        QMenu *draw = f.w->menuBar()->actions().at(1)->menu();
+        draw->popup(f.w->mapToGlobal(QPoint(40, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(draw));
+        QMenu *open = draw;
+        if (submenu) {
+            open = qobject_cast<QMenu *>(action(f.w, "PenSize", 0)->parent());
+            QVERIFY(open);
+            open->popup(draw->geometry().topRight());
+            QVERIFY(QTest::qWaitForWindowExposed(open));
+        }
+        QTRY_COMPARE(QApplication::activePopupWidget(), open);
+        QTest::keyClick(open, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        switch (key) {
+        case Qt::Key_F5:
+            QCOMPARE(f.w->surface().DrawWidth(), 5);
+            break;
+        case Qt::Key_F12:
+            QCOMPARE(f.w->tools().checkedEraserSize(), std::optional<int>(1));
+            break;
+        case Qt::Key_Delete:
+            QCOMPARE(f.surface().pixel(20, 20), White);
+            break;
+        case Qt::CTRL | Qt::Key_O:
+            QCOMPARE(f.platform.openDialogFilters.size(), 1);
+            break;
+        default:
+            QCOMPARE(f.platform.colorDialogInitials.size(), 1);
+        }
+        for (QMenu *menu : {open, draw})
+            menu->close();
     }
 
     void penDotAndStroke_data()

@@ -103,6 +103,19 @@ private slots:
         QCOMPARE(lookOf(toolButton(f.w, 5)), L::Plain);
     }
 
+    void groupLabelsKeepTheHover()
+    {
+        MainFixture f;
+        for (QLabel *label : f.w->findChildren<QLabel *>()) {
+            moveOnto(commandButton(f.w, 0));
+            QCOMPARE(lookOf(commandButton(f.w, 0)), L::Hover);
+            moveOnto(label, QPoint(2, 4));
+            QVERIFY2(lookOf(commandButton(f.w, 0)) == L::Hover, qPrintable(label->text()));
+        }
+        moveToBackground(f);
+        QCOMPARE(lookOf(commandButton(f.w, 0)), L::Plain);
+    }
+
     void heldCommandButton_data()
     {
         QTest::addColumn<int>("button");
