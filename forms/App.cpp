@@ -3,9 +3,23 @@
 #include "forms/Version.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <memory>
 #include <QFont>
 
 namespace forms {
+
+QTranslator *installQtTranslations(const QLocale &locale)
+{
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator.release();
+}
 
 QString VersionTitle()
 {

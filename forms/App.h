@@ -2,6 +2,9 @@
 
 #include <QString>
 
+class QLocale;
+class QTranslator;
+
 namespace forms {
 
 // The application title; message boxes without a title of their own show it.
@@ -18,6 +21,11 @@ QString VersionText();
 // Maps the declared Japanese UI font onto the fonts installed here and makes it the
 // application's default.
 void installFonts();
+
+// Loads Qt's own translations (dialogs, standard buttons) for the locale and
+// installs them; returns the translator, owned by the application, or null when
+// there are none for that locale.
+QTranslator *installQtTranslations(const QLocale &locale);
 
 // The declared Japanese UI font family.
 inline QString UiFontFamily()

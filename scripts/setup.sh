@@ -7,7 +7,7 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-wayland
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-wayland qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk python3

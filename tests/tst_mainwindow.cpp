@@ -1,9 +1,13 @@
 #include "MainFixture.h"
 #include "TestSupport.h"
 
+#include "forms/App.h"
 #include "forms/LineControl.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QTranslator>
 #include <QMenu>
 
 using namespace testing;
@@ -226,6 +230,23 @@ private slots:
         }
         for (QMenu *menu : {open, draw})
             menu->close();
+    }
+
+    void qtTranslationsFollowTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("Japanese") << "ja_JP" << QStringLiteral("キャンセル");
+        QTest::newRow("English") << "en_US" << QStringLiteral("Cancel");
+    }
+    void qtTranslationsFollowTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, cancel);
+        std::unique_ptr<QTranslator> translator(forms::installQtTranslations(QLocale(locale)));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), cancel);
     }
 
     void penDotAndStroke_data()
