@@ -3,11 +3,11 @@
 #include "forms/Version.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <memory>
-#include <QFont>
 
 namespace forms {
 

@@ -3,8 +3,8 @@
 #include "forms/Platform.h"
 
 #include <QList>
-#include <functional>
 #include <deque>
+#include <functional>
 
 namespace forms {
 

@@ -1,24 +1,33 @@
 #!/usr/bin/env bash
-# Builds the picture-path fuzzer with clang's libFuzzer (AddressSanitizer and
-# UndefinedBehaviorSanitizer on), makes the seed corpus, and fuzzes for a bounded
-# time, starting from the seed corpus and every earlier finding (fuzz/regressions).
-# Any crash, leak, input slower than 2 s or peak above 1 GiB fails the run.
+# Builds the fuzzers with clang's libFuzzer (AddressSanitizer and
+# UndefinedBehaviorSanitizer on) and makes the seed corpus. The whole command
+# chain (load, every scale, both filters, clear) replays the seeds and every
+# earlier finding (fuzz/regressions); the picture reader alone is then fuzzed for
+# a bounded time. Any crash, leak, input slower than 2 s or peak above 1 GiB fails
+# the run. Everything the fuzzers write lands in build-fuzz/.
 #   bash fuzz/run.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+SOURCE=$PWD
 SECONDS_TO_RUN=${1:-120}
 bash scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSKETRIN_FUZZ=ON >/dev/null
-cmake --build build-fuzz --target fuzz_picture fuzz_make_corpus
-corpus=build-fuzz/corpus
-rm -rf "$corpus" && mkdir -p "$corpus"
-QT_QPA_PLATFORM=offscreen ./build-fuzz/fuzz/fuzz_make_corpus "$corpus" tests/data/cmyk.jpg
-mkdir -p build-fuzz/findings build-fuzz/work
+cmake --build build-fuzz --target fuzz_picture fuzz_reader fuzz_make_corpus
+cd build-fuzz
+rm -rf corpus && mkdir -p corpus findings work
+QT_QPA_PLATFORM=offscreen ./fuzz/fuzz_make_corpus corpus "$SOURCE/tests/data/cmyk.jpg"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1
-export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp"
-./build-fuzz/fuzz/fuzz_picture -max_total_time="$SECONDS_TO_RUN" -timeout=2 -rss_limit_mb=1024 \
-  -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/findings/ \
-  build-fuzz/work "$corpus" fuzz/regressions 2>&1 | tee build-fuzz/fuzz.log | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY' || true
-grep -q 'Done [0-9]* runs' build-fuzz/fuzz.log
+export LSAN_OPTIONS="suppressions=$SOURCE/tests/sanitizer/lsan.supp"
+common=(-timeout=2 -rss_limit_mb=1024 -max_len=65536 -print_final_stats=1 -artifact_prefix=findings/)
+show() { grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY|Done [0-9]+ runs' || true; }
+
+echo "-- the command chain over the seeds and earlier findings"
+./fuzz/fuzz_picture "${common[@]}" -runs=0 corpus "$SOURCE/fuzz/regressions" 2>&1 | tee chain.log | show
+grep -q 'INITED' chain.log && ! grep -q 'ERROR' chain.log
+
+echo "-- the picture reader for ${SECONDS_TO_RUN} s"
+./fuzz/fuzz_reader "${common[@]}" -max_total_time="$SECONDS_TO_RUN" work corpus "$SOURCE/fuzz/regressions" \
+  2>&1 | tee fuzz.log | show
+grep -q 'Done [0-9]* runs' fuzz.log

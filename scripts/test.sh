@@ -2,7 +2,8 @@
 # Sets up, builds and runs every test:
 #   1. the sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer,
 #      LeakSanitizer) of the unit tests;
-#   2. a bounded fuzzing run of the picture path (FUZZ_SECONDS, 120 by default);
+#   2. the fuzzers: earlier findings through the command chain, then a bounded
+#      run of the picture reader (FUZZ_SECONDS, 120 by default);
 #   3. the normal build's whole suite: unit tests, the real-window test under
 #      Xvfb and a one-pass run of the benchmarks. Its ctest summary closes the run.
 set -euo pipefail

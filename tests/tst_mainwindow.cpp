@@ -6,9 +6,9 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTranslator>
-#include <QMenu>
 
 using namespace testing;
 
@@ -211,7 +211,8 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(open));
         }
         QTRY_COMPARE(QApplication::activePopupWidget(), open);
-        QTest::keyClick(open, Qt::Key(key & ~Qt::KeyboardModifierMask), Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QTest::keyClick(open, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         switch (key) {
         case Qt::Key_F5:
             QCOMPARE(f.w->surface().DrawWidth(), 5);
