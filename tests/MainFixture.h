@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestSupport.h"
 #include "app/Main.h"
 #include "forms/PictureBox.h"
 #include "forms/ScriptedPlatform.h"
@@ -78,11 +79,7 @@ struct MainFixture
     }
 
     // The visible part of the surface.
-    QImage surface() const
-    {
-        canvas::Surface &s = w->surface();
-        return s.screenLayer()->copy(0, 0, s.area().width(), s.area().height());
-    }
+    QImage surface() const { return visible(w->surface()); }
     QImage persistent() const
     {
         canvas::Surface &s = w->surface();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "canvas/Surface.h"
+
 #include <QImage>
 #include <QRect>
 #include <QRgb>
@@ -31,6 +33,12 @@ inline QRect boundsOf(const QImage &image, QRgb color, QRect area = {})
             if ((image.pixel(x, y) & 0xFFFFFF) == (color & 0xFFFFFF))
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
+}
+
+// What a surface shows in its drawing area.
+inline QImage visible(canvas::Surface &surface)
+{
+    return surface.screenLayer()->copy(QRect(QPoint(0, 0), surface.area()));
 }
 
 constexpr QRgb Black = 0xFF000000;

@@ -14,15 +14,6 @@ using toolbar::Look;
 
 Q_DECLARE_METATYPE(toolbar::Selection)
 
-namespace {
-
-QImage shown(canvas::Surface &s)
-{
-    return s.screenLayer()->copy(QRect(QPoint(0, 0), s.area()));
-}
-
-} // namespace
-
 class TestModels : public QObject
 {
     Q_OBJECT
@@ -51,7 +42,7 @@ private slots:
             QVERIFY(!canvas::strokeDown(tools, surface, 10, 10).isEmpty());
         canvas::strokeMove(tools, surface, 30, 10);
         canvas::strokeUp(tools);
-        QCOMPARE(countPixels(shown(surface), Black), expectedBlack);
+        QCOMPARE(countPixels(visible(surface), Black), expectedBlack);
         QCOMPARE(tools.drawing(), std::optional<bool>(false));
     }
 
@@ -65,8 +56,8 @@ private slots:
         canvas::strokeDown(tools, surface, 10, 5);
         tools.selectEraser(0); // a shortcut key during the drag
         canvas::strokeMove(tools, surface, 40, 20);
-        QCOMPARE(shown(surface).pixel(40, 20), White);
-        QCOMPARE(shown(surface).pixel(10, 5), Black);
+        QCOMPARE(visible(surface).pixel(40, 20), White);
+        QCOMPARE(visible(surface).pixel(10, 5), Black);
     }
 
     void clearLeavesTheBackgroundOnBothLayers()
@@ -81,7 +72,7 @@ private slots:
         canvas::clearSurface(surface, true);
         QVERIFY(surface.Picture().isNull());
         QVERIFY(surface.AutoRedraw());
-        QCOMPARE(countPixels(shown(surface), White), 1600);
+        QCOMPARE(countPixels(visible(surface), White), 1600);
         QCOMPARE(countPixels(surface.persistentLayer(), White, QRect(0, 0, 40, 40)), 1600);
     }
 
@@ -142,8 +133,8 @@ private slots:
         surface.setArea(QSize(200, 120), 1);
         surface.PSet(150, 100, 0);
         surface.restore(blank);
-        QCOMPARE(shown(surface).pixel(10, 10), White);
-        QCOMPARE(shown(surface).pixel(150, 100), Black);
+        QCOMPARE(visible(surface).pixel(10, 10), White);
+        QCOMPARE(visible(surface).pixel(150, 100), Black);
     }
 };
 

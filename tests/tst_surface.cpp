@@ -11,6 +11,7 @@ using forms::PictureBox;
 using testing::Black;
 using testing::boundsOf;
 using testing::countPixels;
+using testing::visible;
 using testing::White;
 
 namespace {
@@ -27,11 +28,6 @@ public:
         return false;
     }
 };
-
-QImage visible(canvas::Surface &box)
-{
-    return box.screenLayer()->copy(QRect(QPoint(0, 0), box.area()));
-}
 
 QImage persistent(canvas::Surface &box)
 {
