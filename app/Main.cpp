@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <cmath>
 
 namespace {
@@ -22,6 +23,7 @@ Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_
     TBar = new toolbar::Toolbar(Client, toolbarTable());
     createMenus();
     setWindowIcon(forms::appIcon());
+    setAcceptDrops(true);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     Form_Load();
 }
@@ -99,6 +101,12 @@ void Main::createMenus()
     QMenu *MFile = bar->addMenu(QStringLiteral("ファイル(F)"));
     CmdPicLoad = addCommand(MFile, QStringLiteral("CmdPicLoad"), QStringLiteral("画像読み込み(&L)..."),
                             QKeySequence(Qt::CTRL | Qt::Key_O));
+    CmdPicPaste = addCommand(MFile, QStringLiteral("CmdPicPaste"), QStringLiteral("貼り付け(&V)"),
+                             QKeySequence(Qt::CTRL | Qt::Key_V));
+    CmdPicSave = addCommand(MFile, QStringLiteral("CmdPicSave"), QStringLiteral("名前を付けて保存(&S)..."),
+                            QKeySequence(Qt::CTRL | Qt::Key_S));
+    CmdScreenCopy = addCommand(MFile, QStringLiteral("CmdScreenCopy"), QStringLiteral("画面をコピー(&C)"),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     MFile->addSeparator();
     CmdExit = addCommand(MFile, QStringLiteral("CmdExit"), QStringLiteral("終了(&X)"));
 
@@ -123,6 +131,11 @@ void Main::createMenus()
                               QKeySequence(Qt::Key_F11));
     EraserSize[1] = addChoice(MCPenSetting, member("EraserSize", 1), QStringLiteral("消しゴム 大"), false,
                               QKeySequence(Qt::Key_F12));
+    MDraw->addSeparator();
+    CmdUndo = addCommand(MDraw, QStringLiteral("CmdUndo"), QStringLiteral("元に戻す(&U)"), QKeySequence::Undo);
+    CmdRedo = addCommand(MDraw, QStringLiteral("CmdRedo"), QStringLiteral("やり直し(&Y)"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Y));
+    CmdRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
     QMenu *MTool = bar->addMenu(QStringLiteral("ツール(&T)"));
     CmdToolBarVisible =
@@ -148,12 +161,17 @@ void Main::createMenus()
         addCommand(MHelp, QStringLiteral("CmdShowVersionInfo"), QStringLiteral("バージョン情報(&A)..."));
 
     connect(CmdPicLoad, &QAction::triggered, this, &Main::CmdPicLoad_Click);
+    connect(CmdPicPaste, &QAction::triggered, this, &Main::CmdPicPaste_Click);
+    connect(CmdPicSave, &QAction::triggered, this, &Main::CmdPicSave_Click);
+    connect(CmdScreenCopy, &QAction::triggered, this, &Main::CmdScreenCopy_Click);
     connect(CmdExit, &QAction::triggered, this, &Main::CmdExit_Click);
     connect(CmdPicClear, &QAction::triggered, this, &Main::CmdPicClear_Click);
     for (int i = 0; i < 2; ++i)
         connect(CmdPicRemain[i], &QAction::triggered, this, [this, i] { CmdPicRemain_Click(i); });
     connect(CmdPicRemainExplain, &QAction::triggered, this, &Main::CmdPicRemainExplain_Click);
     connect(CmdPenColor, &QAction::triggered, this, &Main::CmdPenColor_Click);
+    connect(CmdUndo, &QAction::triggered, this, &Main::CmdUndo_Click);
+    connect(CmdRedo, &QAction::triggered, this, &Main::CmdRedo_Click);
     for (int i = 0; i < 9; ++i)
         connect(PenSize[i], &QAction::triggered, this, [this, i] { PenSize_Click(i); });
     for (int i = 0; i < 2; ++i)
@@ -181,6 +199,7 @@ void Main::Form_Load()
     TBarB_Click(0);
     TBarB_Click(3);
     SetToolTips();
+    showHistory();
 }
 
 void Main::Form_Resize()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/History.h"
 #include "canvas/Surface.h"
 #include "canvas/ToolState.h"
 #include "forms/Platform.h"
@@ -12,6 +13,9 @@
 #include <vector>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QTemporaryDir;
 class QMenu;
 
 namespace forms {
@@ -40,6 +44,7 @@ public:
     canvas::Surface &surface() { return m_surface; }
     const canvas::ToolState &tools() const { return m_tools; }
     const forms::CommonDialog &commonDialog() const { return CDialog; }
+    canvas::History &history() { return m_history; }
 
     // --- Start-up, layout, exit -------------------------------------------------
     void Form_Load();
@@ -61,11 +66,19 @@ public:
     void CmdPicClear_Click();
     void CmdPicRemain_Click(int Index);
     void CmdPicRemainExplain_Click();
+    void CmdUndo_Click();
+    void CmdRedo_Click();
 
     // --- Pictures and filters ---------------------------------------------------
     void CmdPicLoad_Click();
     void CmdPicRatio_Click(int Index);
     void CmdPicFilter_Click(int Index);
+    // A picture file loaded as the load command loads the file it is given: from
+    // the command line, a drop, or a paste.
+    void LoadPictureFile(const QString &path);
+    void CmdPicPaste_Click();
+    void CmdPicSave_Click();
+    void CmdScreenCopy_Click();
 
     // --- Toolbar ----------------------------------------------------------------
     void SetTBarBPressed(int Index, bool Pressed);
@@ -81,6 +94,10 @@ public:
     void CmdSoftwareVote_Click();
     void CmdShowVersionInfo_Click();
 
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     void createControls();
     void createMenus();
@@ -92,12 +109,22 @@ private:
     void showToolbar();
     void reportUnreadable(const QString &path);
     bool requirePicture(const QString &message);
+    void loadPicture(const QString &path, const QString &previousFile);
+    // Steps of the history: what the document is now, and the step's bounds.
+    canvas::DocumentState documentState() const;
+    void beginStep(canvas::History::Extent extent, const QString &previousFile);
+    void beginStep(canvas::History::Extent extent) { beginStep(extent, CDialog.FileName); }
+    void endStep();
+    void showHistory();
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
     canvas::Surface m_surface;
     canvas::ToolState m_tools;
+    canvas::History m_history{m_surface};
     imaging::PictureReader m_pictures;
+    std::unique_ptr<QTemporaryDir> m_pasteDir; // pasted pictures, removed at exit
+    int m_pastes = 0;
 
     // Controls
     forms::FormSurface *Client = nullptr;
@@ -108,10 +135,15 @@ private:
 
     // Menus
     QAction *CmdPicLoad = nullptr;
+    QAction *CmdPicPaste = nullptr;
+    QAction *CmdPicSave = nullptr;
+    QAction *CmdScreenCopy = nullptr;
     QAction *CmdExit = nullptr;
     QAction *CmdPicClear = nullptr;
     std::array<QAction *, 2> CmdPicRemain{};
     QAction *CmdPicRemainExplain = nullptr;
+    QAction *CmdUndo = nullptr;
+    QAction *CmdRedo = nullptr;
     QAction *CmdPenColor = nullptr;
     std::array<QAction *, 9> PenSize{};
     std::array<QAction *, 2> EraserSize{};

@@ -9,17 +9,69 @@
 
 void Main::PicBox_MouseDown(int, int, float X, float Y)
 {
+    // A stroke is one step, from button-down to button-up, whatever tool it ends
+    // with.
+    beginStep(canvas::History::Extent::Touched);
     canvas::strokeDown(m_tools, m_surface, X, Y);
 }
 
 void Main::PicBox_MouseMove(int, int, float X, float Y)
 {
+    if (m_tools.drawing() == true && !m_history.recording())
+        beginStep(canvas::History::Extent::Touched); // a command ended the step mid-stroke
     canvas::strokeMove(m_tools, m_surface, X, Y);
 }
 
 void Main::PicBox_MouseUp(int, int, float, float)
 {
     canvas::strokeUp(m_tools);
+    endStep();
+}
+
+canvas::DocumentState Main::documentState() const
+{
+    return {m_surface.Picture(), m_tools.pictureLoaded(), CDialog.FileName};
+}
+
+void Main::beginStep(canvas::History::Extent extent, const QString &previousFile)
+{
+    canvas::DocumentState before = documentState();
+    before.file = previousFile;
+    m_history.begin(before, extent);
+}
+
+void Main::endStep()
+{
+    m_history.end(documentState());
+    showHistory();
+}
+
+void Main::CmdUndo_Click()
+{
+    const std::optional<canvas::DocumentState> state = m_history.undo(documentState());
+    if (state) {
+        m_surface.adoptPicture(state->picture);
+        m_tools.setPictureLoaded(state->pictureLoaded);
+        CDialog.FileName = state->file;
+    }
+    showHistory();
+}
+
+void Main::CmdRedo_Click()
+{
+    const std::optional<canvas::DocumentState> state = m_history.redo(documentState());
+    if (state) {
+        m_surface.adoptPicture(state->picture);
+        m_tools.setPictureLoaded(state->pictureLoaded);
+        CDialog.FileName = state->file;
+    }
+    showHistory();
+}
+
+void Main::showHistory()
+{
+    CmdUndo->setEnabled(m_history.canUndo());
+    CmdRedo->setEnabled(m_history.canRedo());
 }
 
 void Main::PenSize_Click(int Index)
@@ -79,9 +131,11 @@ void Main::showPenColor()
 
 void Main::CmdPicClear_Click()
 {
+    beginStep(canvas::History::Extent::Whole);
     canvas::clearSurface(m_surface, m_tools.screenHold());
     m_tools.setPictureLoaded(false);
     m_pictures.forget(); // no picture is loaded now: nothing to keep in memory
+    endStep();
 }
 
 void Main::CmdPicRemain_Click(int Index)

@@ -4,8 +4,14 @@
 #include "forms/App.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
+#include "imaging/PictureSave.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <cmath>
 
 namespace {
@@ -41,19 +47,118 @@ void Main::CmdPicLoad_Click()
         CDialog.CancelError = true;
         CDialog.Filter = openFilter();
         CDialog.Flags = 0x201004;
+        const QString previous = CDialog.FileName;
         CDialog.ShowOpen();
         CDialog.CancelError = false;
-        const imaging::Picture picture = m_pictures.read(CDialog.FileName);
-        if (!picture.ok()) {
-            // Nothing changes, but the user learns why nothing happened.
-            reportUnreadable(CDialog.FileName);
-            return;
-        }
-        m_surface.setPicture(picture.image);
-        m_tools.setPictureLoaded(true);
+        loadPicture(CDialog.FileName, previous);
     } catch (const forms::CancelError &) {
         CDialog.CancelError = false;
     }
+}
+
+void Main::LoadPictureFile(const QString &path)
+{
+    // The file becomes the remembered one for the scale commands, as the load
+    // command's dialog makes it.
+    const QString previous = CDialog.FileName;
+    CDialog.FileName = path;
+    loadPicture(path, previous);
+}
+
+void Main::loadPicture(const QString &path, const QString &previousFile)
+{
+    const imaging::Picture picture = m_pictures.read(path);
+    if (!picture.ok()) {
+        // Nothing changes, but the user learns why nothing happened.
+        reportUnreadable(path);
+        return;
+    }
+    beginStep(canvas::History::Extent::Whole, previousFile);
+    m_surface.setPicture(picture.image);
+    m_tools.setPictureLoaded(true);
+    endStep();
+}
+
+namespace {
+
+// The one local file a drop or the clipboard names, if it names exactly one.
+QString singleLocalFile(const QList<QUrl> &urls)
+{
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+} // namespace
+
+void Main::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() && !singleLocalFile(event->mimeData()->urls()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Main::dropEvent(QDropEvent *event)
+{
+    const QString path = event->mimeData()->hasUrls() ? singleLocalFile(event->mimeData()->urls()) : QString();
+    if (path.isEmpty())
+        return; // text, several files, a folder: nothing happens
+    event->acceptProposedAction();
+    LoadPictureFile(path);
+}
+
+void Main::CmdPicPaste_Click()
+{
+    const forms::ClipboardContent content = m_platform.clipboard();
+    if (!content.image.isNull()) {
+        // Through a file of its own, so that the scale commands read it again like
+        // any picture file.
+        if (!m_pasteDir)
+            m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
+        const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
+        QImage image = content.image;
+        image.setDevicePixelRatio(1);
+        const QString error =
+            m_pasteDir->isValid() ? imaging::savePicture(image, path, imaging::Fast) : m_pasteDir->errorString();
+        if (!error.isEmpty()) {
+            reportUnreadable(path);
+            return;
+        }
+        LoadPictureFile(path);
+        return;
+    }
+    const QString path = singleLocalFile(content.urls.mid(0, 1));
+    if (!path.isEmpty()) {
+        LoadPictureFile(path);
+        return;
+    }
+    m_platform.MsgBox(QStringLiteral("クリップボードに画像がありません"), forms::vbInformation, forms::AppTitle());
+}
+
+void Main::CmdPicSave_Click()
+{
+    const QString filter = QStringLiteral("PNG 画像 (*.png)|*.png|") +
+                           QStringLiteral("JPEG 画像 (*.jpg)|*.jpg;*.jpeg|") +
+                           QStringLiteral("ビットマップ (*.bmp)|*.bmp|");
+    const std::optional<QString> path = m_platform.showSaveDialog(filter, QString());
+    if (!path)
+        return;
+    forms::BusyPointer busy(m_platform);
+    const QString error = imaging::savePicture(m_surface.visibleImage(), *path);
+    if (!error.isEmpty()) {
+        m_platform.setScreenMousePointer(forms::vbDefault);
+        m_platform.MsgBox(QStringLiteral("画像を保存できませんでした。") + QStringLiteral("\r\n") +
+                              QDir::toNativeSeparators(*path),
+                          forms::vbCritical, forms::AppTitle());
+    }
+}
+
+void Main::CmdScreenCopy_Click()
+{
+    QImage image = m_surface.visibleImage();
+    image.setDevicePixelRatio(1);
+    if (!image.isNull())
+        m_platform.setClipboardImage(image);
 }
 
 void Main::CmdPicRatio_Click(int Index)
@@ -79,6 +184,7 @@ void Main::CmdPicRatio_Click(int Index)
         reportUnreadable(CDialog.FileName);
         return;
     }
+    beginStep(canvas::History::Extent::Whole);
     const QSizeF natural(picture.naturalSize);
     const double W = double(float(natural.width())) * P / 100.0;
     const double H = double(float(natural.height())) * P / 100.0;
@@ -87,6 +193,7 @@ void Main::CmdPicRatio_Click(int Index)
     // surface): it is drawn at the place and size that part has in the W x H whole.
     m_surface.PaintPicture(picture.image, 0, 0, W * picture.covers.width() / natural.width(),
                            H * picture.covers.height() / natural.height());
+    endStep();
 }
 
 void Main::CmdPicFilter_Click(int Index)
@@ -94,6 +201,7 @@ void Main::CmdPicFilter_Click(int Index)
     if (!requirePicture(QStringLiteral("画像が読み込まれていません。")))
         return;
     forms::BusyPointer busy(m_platform);
+    beginStep(canvas::History::Extent::Whole);
     m_surface.setAutoRedraw(true);
     if (m_surface.layersAvailable()) {
         // The whole interior, in the persistent image's own pixels (more than one to
@@ -108,4 +216,5 @@ void Main::CmdPicFilter_Click(int Index)
     m_surface.Refresh();
     // Screen hold goes back to what its indicators show.
     m_surface.setAutoRedraw(m_tools.screenHold());
+    endStep();
 }

@@ -16,5 +16,10 @@ int main(int argc, char *argv[])
     Main window(platform);
     platform.setDialogParent(&window);
     window.show();
+    // `sketrin FILE` starts with FILE loaded, as the load command would load it;
+    // any further arguments are ignored.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        window.LoadPictureFile(arguments.at(1));
     return QApplication::exec();
 }

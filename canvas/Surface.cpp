@@ -174,6 +174,8 @@ QRect Surface::drawOnLayers(const QRect &touched, Draw &&draw)
         return {};
     // The same rectangle in the layers' own (device) pixels.
     const QRect deviceClip = toDevice(dirty).intersected(QRect(QPoint(0, 0), deviceArea()));
+    if (m_changeHook)
+        m_changeHook(deviceClip);
     if (m_autoRedraw)
         draw(m_persist, deviceClip, dirty);
     draw(m_screen, deviceClip, dirty);
@@ -306,6 +308,30 @@ void putBack(QImage &layer, const QImage &part, const QRect &deviceRect)
 }
 
 } // namespace
+
+namespace {
+
+void swapRows(QImage &layer, QImage &part, const QRect &deviceRect)
+{
+    const QRect target = deviceRect.intersected(layer.rect());
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto *a = reinterpret_cast<QRgb *>(layer.scanLine(y)) + target.left();
+        auto *b = reinterpret_cast<QRgb *>(part.scanLine(y - deviceRect.top())) + (target.left() - deviceRect.left());
+        std::swap_ranges(a, a + target.width(), b);
+    }
+}
+
+} // namespace
+
+QRect Surface::swap(Snapshot &shot)
+{
+    if (shot.persistent.isNull() || !qFuzzyCompare(shot.deviceScale, m_dpr) || !ensureLayers())
+        return {};
+    swapRows(m_persist, shot.persistent, shot.deviceRect);
+    swapRows(m_screen, shot.screen, shot.deviceRect);
+    changed(shot.area);
+    return shot.area;
+}
 
 QRect Surface::restore(const Snapshot &shot)
 {

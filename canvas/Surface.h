@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRect>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace canvas {
@@ -94,6 +95,14 @@ public:
     // Puts both layers back inside the snapshot's rectangle, where they were. A
     // snapshot from another scale is stretched to this one.
     QRect restore(const Snapshot &snapshot);
+    // Exchanges the snapshot's pixels with the layers' (same scale only): what
+    // was there before is then in the snapshot.
+    QRect swap(Snapshot &snapshot);
+    // Called with the rectangle of the layers (device pixels) that a drawing
+    // operation is about to change, before it changes.
+    void setChangeHook(std::function<void(const QRect &)> hook) { m_changeHook = std::move(hook); }
+    // Sets the background picture the layers already show, without redrawing.
+    void adoptPicture(const QImage &picture) { m_picture = picture; }
 
     // The most memory both layers may take. Far above any screen's needs; it keeps
     // a pathological size from taking the machine down.
@@ -120,6 +129,7 @@ private:
     bool m_autoRedraw = false;
     bool m_persistStale = true;
     bool m_screenStale = true;
+    std::function<void(const QRect &)> m_changeHook;
 };
 
 } // namespace canvas

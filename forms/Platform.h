@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -26,6 +28,13 @@ enum MsgBoxResult : int { vbOK = 1, vbCancel = 2 };
 // Screen.MousePointer values.
 enum ScreenPointer : int { vbDefault = 0, vbHourglass = 11 };
 
+// What the clipboard holds that a picture can come from.
+struct ClipboardContent
+{
+    QImage image;     // a picture itself (a screen shot, say)
+    QList<QUrl> urls; // files copied in a file manager
+};
+
 // Everything that shows a dialog or reaches outside the process goes through this
 // seam. QtPlatform is the real one; ScriptedPlatform answers from a script in tests.
 class Platform
@@ -40,6 +49,11 @@ public:
     // The open-file dialog; `filter` is in "description|patterns|..." form and the
     // first entry is selected. nullopt when cancelled.
     virtual std::optional<QString> showOpenDialog(const QString &filter, const QString &fileName, int flags) = 0;
+    // The save-file dialog, offering the types of `filter` (the first selected);
+    // it asks before replacing a file. nullopt when cancelled.
+    virtual std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) = 0;
+    virtual ClipboardContent clipboard() = 0;
+    virtual void setClipboardImage(const QImage &image) = 0;
     // Starts a program without waiting and without a shell; false if it could not start.
     virtual bool startProgram(const QString &program, const QStringList &arguments) = 0;
     // Opens an address with the desktop's handler; returns at once.

@@ -3,11 +3,13 @@
 #include "forms/ColorWord.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -115,6 +117,50 @@ std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const Q
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtPlatform::showSaveDialog(const QString &filter, const QString &fileName)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = nameFiltersFromBarList(filter);
+    // A name typed without an ending gets the chosen type's.
+    auto suffixOf = [](const QString &nameFilter) {
+        const int star = nameFilter.indexOf(QLatin1String("*."));
+        return star < 0 ? QString() : nameFilter.mid(star + 2).section(QLatin1Char(' '), 0, 0).remove(QLatin1Char(')'));
+    };
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.first());
+        dialog.setDefaultSuffix(suffixOf(filters.first()));
+    }
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, suffixOf](const QString &f) { dialog.setDefaultSuffix(suffixOf(f)); });
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+ClipboardContent QtPlatform::clipboard()
+{
+    ClipboardContent content;
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (!data)
+        return content;
+    if (data->hasImage())
+        content.image = qvariant_cast<QImage>(data->imageData());
+    if (data->hasUrls())
+        content.urls = data->urls();
+    return content;
+}
+
+void QtPlatform::setClipboardImage(const QImage &image)
+{
+    QGuiApplication::clipboard()->setImage(image);
 }
 
 bool QtPlatform::startProgram(const QString &program, const QStringList &arguments)

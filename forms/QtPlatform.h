@@ -20,6 +20,9 @@ public:
     int MsgBox(const QString &prompt, int style, const QString &title) override;
     std::optional<std::int32_t> showColorDialog(std::int32_t initial, int flags) override;
     std::optional<QString> showOpenDialog(const QString &filter, const QString &fileName, int flags) override;
+    std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) override;
+    ClipboardContent clipboard() override;
+    void setClipboardImage(const QImage &image) override;
     bool startProgram(const QString &program, const QStringList &arguments) override;
     bool openUrl(const QUrl &url) override;
     void httpGet(const QUrl &url) override;

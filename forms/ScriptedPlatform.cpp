@@ -54,6 +54,22 @@ void ScriptedPlatform::httpGet(const QUrl &url)
     httpGets.append(url);
 }
 
+std::optional<QString> ScriptedPlatform::showSaveDialog(const QString &filter, const QString &)
+{
+    saveDialogFilters.append(filter);
+    if (saveAnswers.empty())
+        return std::nullopt;
+    const auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedPlatform::setClipboardImage(const QImage &image)
+{
+    copiedImages.append(image);
+    clipboardContent = {image, {}};
+}
+
 void ScriptedPlatform::sleep(int milliseconds)
 {
     sleeps.append(milliseconds);

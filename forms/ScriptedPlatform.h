@@ -31,6 +31,8 @@ public:
     std::deque<int> msgBoxAnswers;
     std::deque<std::optional<std::int32_t>> colorAnswers;
     std::deque<std::optional<QString>> openAnswers;
+    std::deque<std::optional<QString>> saveAnswers;
+    ClipboardContent clipboardContent;
     bool programStarts = true;
 
     // Records
@@ -38,6 +40,8 @@ public:
     QList<std::int32_t> colorDialogInitials;
     QList<QString> openDialogFilters;
     QList<int> openDialogFlags;
+    QList<QString> saveDialogFilters;
+    QList<QImage> copiedImages;
     QList<ProgramCall> programs;
     QList<QUrl> openedUrls;
     QList<QUrl> httpGets;
@@ -49,6 +53,9 @@ public:
     int MsgBox(const QString &prompt, int style, const QString &title) override;
     std::optional<std::int32_t> showColorDialog(std::int32_t initial, int flags) override;
     std::optional<QString> showOpenDialog(const QString &filter, const QString &fileName, int flags) override;
+    std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) override;
+    ClipboardContent clipboard() override { return clipboardContent; }
+    void setClipboardImage(const QImage &image) override;
     bool startProgram(const QString &program, const QStringList &arguments) override;
     bool openUrl(const QUrl &url) override;
     void httpGet(const QUrl &url) override;

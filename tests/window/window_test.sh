@@ -12,7 +12,7 @@ rm -f "$OUT"/*.png "$OUT"/*.bmp "$OUT"/*.jpg "$OUT"/help-calls
 passed=0
 failed=0
 
-for tool in Xvfb xdotool import convert; do
+for tool in Xvfb xdotool xclip import convert compare; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup.sh"; exit 1; }
 done
 
@@ -61,8 +61,8 @@ keys() { xdotool key --delay 60 "$@"; sleep 0.6; }
 # it by itself when a dialog closes.
 main_keys() { xdotool windowfocus --sync "$WID" 2>/dev/null; sleep 0.1; keys "$@"; }
 
-start_app() {
-  PATH="$stub:$PATH" "$APP" >"$OUT/app.log" 2>&1 &
+start_app() { # [FILE]
+  PATH="$stub:$PATH" "$APP" "$@" >"$OUT/app.log" 2>&1 &
   APP_PID=$!
   WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' | head -n1)
   [ -n "$WID" ] || { echo "the main window did not appear"; return 1; }
@@ -257,6 +257,53 @@ check "sepia: red becomes 106 76 46" equal "$(surface_pixel "$f" 10 10)" "106 76
 check "sepia: white becomes 255 255 225" equal "$(surface_pixel "$f" 200 100)" "255 255 225"
 main_keys Delete
 
+# === undo and redo ================================================================
+main_keys F5
+drag 40 100 300 100
+home
+f=$(shot undo-before)
+stroke=$(count "$f" 30 90 281 21 0 192 0)
+check "a stroke to undo is drawn" greater "$stroke" 1000
+main_keys ctrl+z
+f=$(shot undone)
+check "Ctrl+Z takes the stroke away: white again" equal "$(count "$f" 30 90 281 21 255 255 255)" $((281 * 21))
+main_keys ctrl+y
+f=$(shot redone)
+check "Ctrl+Y brings the stroke back" equal "$(count "$f" 30 90 281 21 0 192 0)" "$stroke"
+main_keys F1
+
+# === copy, paste and save ===========================================================
+main_keys ctrl+shift+c
+sleep 0.3
+xclip -selection clipboard -t image/png -o >"$OUT/copied.png" 2>/dev/null
+check "Ctrl+Shift+C copies the whole drawing area" equal "$(identify -format '%w %h' "$OUT/copied.png" 2>/dev/null)" "462 237"
+check "the copy holds the stroke" equal "$("$PROBE" pixel "$OUT/copied.png" 150 100)" "0 192 0"
+main_keys Delete
+convert "$quad" "$OUT/clip.png"
+xclip -selection clipboard -t image/png -i "$OUT/clip.png"
+sleep 0.3
+main_keys ctrl+v
+home
+f=$(shot pasted)
+check "Ctrl+V shows the picture on the clipboard" equal "$(surface_pixel "$f" 5 5) $(surface_pixel "$f" 45 5) $(surface_pixel "$f" 85 5)" \
+  "255 0 0 0 255 0 255 255 255"
+button 284 0 # twice the size: the pasted picture is read again like a file
+home
+f=$(shot pasted-scaled)
+check "a scale command redraws the pasted picture" equal "$(surface_pixel "$f" 70 10)" "255 0 0"
+drag 100 150 250 150
+main_keys ctrl+s
+sleep 0.8
+xdotool type --delay 8 "$OUT/saved.png"
+keys Return
+sleep 0.5
+home
+f=$(shot before-save-compare)
+convert "$f" -crop "462x237+$SX+$SY" +repage "$OUT/surface-now.png"
+same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
+check "Ctrl+S writes what the surface shows, as PNG" same_image "$OUT/saved.png" "$OUT/surface-now.png"
+main_keys Delete
+
 # === hiding and showing the toolbar ================================================
 main_keys alt+t t
 f=$(shot toolbar-hidden)
@@ -312,6 +359,14 @@ for _ in $(seq 1 50); do
 done
 check "File > exit (access key X) ends the process" equal "$gone" yes
 [ "$gone" = yes ] && APP_PID=""
+
+# === starting with a file ===========================================================
+start_app "$quad" || exit 1
+home
+f=$(shot argument)
+check "sketrin FILE starts with FILE loaded" equal "$(surface_pixel "$f" 5 5) $(surface_pixel "$f" 45 5)" "255 0 0 0 255 0"
+kill "$APP_PID" 2>/dev/null
+APP_PID=""
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,164 @@
+#include "canvas/History.h"
+
+#include <cmath>
+
+namespace canvas {
+
+History::History(Surface &surface) : m_surface(surface)
+{
+    m_surface.setChangeHook([this](const QRect &deviceRect) { aboutToChange(deviceRect); });
+}
+
+History::~History()
+{
+    m_surface.setChangeHook({});
+}
+
+void History::begin(const DocumentState &before, Extent extent)
+{
+    if (m_open)
+        end(before); // what the open step left is what this one starts from
+    m_open.emplace();
+    m_open->before = before;
+    m_open->scale = m_surface.deviceScale();
+    if (extent == Extent::Whole) {
+        m_open->whole = true;
+        take(*m_open, QRect(QPoint(0, 0), m_surface.deviceArea()));
+    }
+}
+
+void History::take(Step &step, const QRect &deviceRect)
+{
+    if (step.oversized)
+        return;
+    const qreal s = m_surface.deviceScale();
+    const QRect logical(
+        QPoint(int(std::floor(deviceRect.left() / s)), int(std::floor(deviceRect.top() / s))),
+        QPoint(int(std::ceil((deviceRect.right() + 1) / s)) - 1, int(std::ceil((deviceRect.bottom() + 1) / s)) - 1));
+    Surface::Snapshot shot = m_surface.snapshot(logical);
+    if (shot.persistent.isNull())
+        return;
+    step.bytes += shot.bytes();
+    step.patches.push_back(std::move(shot));
+    if (step.bytes > m_budget) {
+        // Larger than the whole budget: not recorded, and undo cannot reach past
+        // it, so the history before it goes too. The step itself goes on.
+        step.oversized = true;
+        step.patches.clear();
+        step.patches.shrink_to_fit();
+        step.bytes = 0;
+    }
+}
+
+void History::aboutToChange(const QRect &deviceRect)
+{
+    if (!m_open || m_open->whole || m_open->oversized)
+        return;
+    Step &step = *m_open;
+    const int tx0 = std::max(0, deviceRect.left()) / Tile, tx1 = std::max(0, deviceRect.right()) / Tile;
+    const int ty0 = std::max(0, deviceRect.top()) / Tile, ty1 = std::max(0, deviceRect.bottom()) / Tile;
+    for (int ty = ty0; ty <= ty1; ++ty)
+        for (int tx = tx0; tx <= tx1; ++tx) {
+            const quint64 key = (quint64(quint32(tx)) << 32) | quint32(ty);
+            if (step.tiles.contains(key))
+                continue;
+            step.tiles.insert(key);
+            take(step, QRect(tx * Tile, ty * Tile, Tile, Tile));
+        }
+}
+
+void History::end(const DocumentState &after)
+{
+    if (!m_open)
+        return;
+    Step step = std::move(*m_open);
+    m_open.reset();
+    step.tiles.clear();
+    if (step.oversized) {
+        clear();
+        return;
+    }
+    if (step.patches.empty() && step.before.picture.cacheKey() == after.picture.cacheKey() &&
+        step.before.pictureLoaded == after.pictureLoaded && step.before.file == after.file)
+        return; // nothing changed
+    step.after = after;
+    // A new step drops what could have been redone.
+    for (const Step &dropped : m_redo)
+        m_bytes -= dropped.bytes;
+    m_redo.clear();
+    m_bytes += step.bytes;
+    m_undo.push_back(std::move(step));
+    while (m_bytes > m_budget && !m_undo.empty())
+        dropOldest();
+}
+
+void History::cancel()
+{
+    m_open.reset();
+}
+
+void History::dropOldest()
+{
+    m_bytes -= m_undo.front().bytes;
+    m_undo.pop_front();
+}
+
+bool History::swapBack(Step &step, bool backwards)
+{
+    if (!qFuzzyCompare(step.scale, m_surface.deviceScale()))
+        return false; // recorded on a screen of another scale
+    // On a fractional scale neighbouring tiles share a row or column of device
+    // pixels. Undo leaves the step's pixels in the first patch that holds them, so
+    // redo puts the patches back last-to-first.
+    if (backwards) {
+        for (auto it = step.patches.rbegin(); it != step.patches.rend(); ++it)
+            m_surface.swap(*it);
+    } else {
+        for (Surface::Snapshot &patch : step.patches)
+            m_surface.swap(patch);
+    }
+    return true;
+}
+
+std::optional<DocumentState> History::undo(const DocumentState &now)
+{
+    if (m_open)
+        end(now); // a stroke still open counts as done
+    if (m_undo.empty())
+        return std::nullopt;
+    Step step = std::move(m_undo.back());
+    m_undo.pop_back();
+    if (!swapBack(step, false)) {
+        clear();
+        return std::nullopt;
+    }
+    const DocumentState state = step.before;
+    m_redo.push_back(std::move(step));
+    return state;
+}
+
+std::optional<DocumentState> History::redo(const DocumentState &now)
+{
+    if (m_open)
+        end(now);
+    if (m_redo.empty())
+        return std::nullopt;
+    Step step = std::move(m_redo.back());
+    m_redo.pop_back();
+    if (!swapBack(step, true)) {
+        clear();
+        return std::nullopt;
+    }
+    const DocumentState state = step.after;
+    m_undo.push_back(std::move(step));
+    return state;
+}
+
+void History::clear()
+{
+    m_undo.clear();
+    m_redo.clear();
+    m_bytes = 0;
+}
+
+} // namespace canvas

@@ -1,0 +1,210 @@
+// Pictures in and out: opening a file given on the command line or dropped,
+// pasting, saving and copying what the surface shows.
+#include "MainFixture.h"
+#include "TestSupport.h"
+
+#include "imaging/PictureSave.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+
+using namespace testing;
+
+class TestInOut : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString red;
+
+    static QUrl url(const QString &path) { return QUrl::fromLocalFile(path); }
+
+private slots:
+    void initTestCase()
+    {
+        red = dir.filePath(QStringLiteral("red.bmp"));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(qRgb(255, 0, 0));
+        QVERIFY(image.save(red));
+    }
+
+    void openingAFile_data()
+    {
+        QTest::addColumn<QString>("name"); // under the temporary folder; empty: the red picture
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("a picture") << QString() << true;
+        QTest::newRow("missing") << "missing.bmp" << false;
+        QTest::newRow("a folder") << "." << false;
+        QTest::newRow("a named pipe") << "pipe" << false;
+        QTest::newRow("not a picture") << "notes.txt" << false;
+    }
+    void openingAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, loads);
+        const QString path = name.isEmpty() ? red : dir.filePath(name);
+        if (name == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 || QFile::exists(path), true);
+        if (name == QLatin1String("notes.txt")) {
+            QFile text(path);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("hello");
+        }
+        MainFixture f;
+        f.w->LoadPictureFile(path);
+        QCOMPARE(f.w->tools().pictureLoaded(), loads);
+        QCOMPARE(f.surface().pixel(5, 5), loads ? qRgb(255, 0, 0) : White);
+        QCOMPARE(f.platform.msgBoxes.size(), loads ? 0 : 1);
+        if (!loads)
+            QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
+        QCOMPARE(f.w->commonDialog().FileName, path); // the scale commands read it
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<QList<QUrl>>("urls");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("one picture") << QList<QUrl>{url(red)} << QString() << true;
+        QTest::newRow("two files") << QList<QUrl>{url(red), url(red)} << QString() << false;
+        QTest::newRow("a folder") << QList<QUrl>{url(dir.path())} << QString() << false;
+        QTest::newRow("text") << QList<QUrl>{} << QStringLiteral("hello") << false;
+    }
+    void drops()
+    {
+        QFETCH(QList<QUrl>, urls);
+        QFETCH(QString, text);
+        QFETCH(bool, loads);
+        MainFixture f;
+        QMimeData data;
+        if (!urls.isEmpty())
+            data.setUrls(urls);
+        if (!text.isEmpty())
+            data.setText(text);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(f.w.get(), &enter);
+        QCOMPARE(enter.isAccepted(), loads);
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(f.w.get(), &drop);
+        QCOMPARE(f.w->tools().pictureLoaded(), loads);
+        QVERIFY(f.platform.msgBoxes.isEmpty());
+    }
+
+    void paste_data()
+    {
+        QTest::addColumn<QString>("holds");
+        QTest::addColumn<int>("message"); // style of the message, 0 for none
+        QTest::newRow("a picture") << "image" << 0;
+        QTest::newRow("a picture file") << "file" << 0;
+        QTest::newRow("nothing") << "nothing" << 64;
+        QTest::newRow("a file that is no picture") << "text file" << 16;
+    }
+    void paste()
+    {
+        QFETCH(QString, holds);
+        QFETCH(int, message);
+        MainFixture f;
+        QImage green(60, 40, QImage::Format_RGB32);
+        green.fill(qRgb(0, 200, 0));
+        if (holds == QLatin1String("image"))
+            f.platform.clipboardContent = {green, {}};
+        else if (holds == QLatin1String("file"))
+            f.platform.clipboardContent = {{}, {url(red)}};
+        else if (holds == QLatin1String("text file"))
+            f.platform.clipboardContent = {{}, {url(QFINDTESTDATA("tst_inout.cpp"))}};
+        f.w->CmdPicPaste_Click();
+        QCOMPARE(f.w->tools().pictureLoaded(), message == 0);
+        if (message) {
+            QCOMPARE(f.platform.msgBoxes.size(), 1);
+            QCOMPARE(f.platform.msgBoxes.at(0).style, message);
+            QCOMPARE(f.platform.msgBoxes.at(0).title, QStringLiteral("Sketrin"));
+            if (message == 64)
+                QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("クリップボードに画像がありません"));
+            return;
+        }
+        QVERIFY(f.platform.msgBoxes.isEmpty());
+        // Loaded like a file, so that the scale commands work on it.
+        const QString file = f.w->commonDialog().FileName;
+        QVERIFY(QFileInfo(file).isFile());
+        f.w->CmdPicRatio_Click(3);
+        QCOMPARE(f.surface().pixel(50, 40), holds == QLatin1String("image") ? qRgb(0, 200, 0) : qRgb(255, 0, 0));
+        if (holds == QLatin1String("image")) {
+            f.w.reset(); // the pasted files go with the program
+            QVERIFY(!QFileInfo::exists(file));
+        }
+    }
+
+    void saveWritesWholeOrNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("nullImage");
+        QTest::addColumn<QByteArray>("format"); // written; empty when the save fails
+        QTest::newRow("png") << "a.png" << false << QByteArray("png");
+        QTest::newRow("no ending is png") << "plain" << false << QByteArray("png");
+        QTest::newRow("jpeg") << "a.JPG" << false << QByteArray("jpeg");
+        QTest::newRow("bmp") << "a.bmp" << false << QByteArray("bmp");
+        QTest::newRow("a folder that vanished") << "gone/a.png" << false << QByteArray();
+        QTest::newRow("failed write keeps the old file") << "old.png" << true << QByteArray();
+    }
+    void saveWritesWholeOrNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, nullImage);
+        QFETCH(QByteArray, format);
+        const QString path = dir.filePath(name);
+        QFile::remove(path);
+        if (name == QLatin1String("old.png")) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old contents");
+        }
+        QImage image(30, 20, QImage::Format_RGB32);
+        image.fill(qRgb(0, 0, 255));
+        const QString error = imaging::savePicture(nullImage ? QImage() : image, path);
+        QCOMPARE(error.isEmpty(), !format.isEmpty());
+        if (format.isEmpty()) {
+            if (name == QLatin1String("old.png")) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::ReadOnly));
+                QCOMPARE(old.readAll(), QByteArray("old contents"));
+            }
+            QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.png.*"), QStringLiteral("old.*")}),
+                     name == QLatin1String("old.png") ? QStringList{QStringLiteral("old.png")} : QStringList{});
+            return;
+        }
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), format);
+        const QRgb p = reader.read().pixel(5, 5);
+        QVERIFY(qBlue(p) >= 250 && qRed(p) <= 4 && qGreen(p) <= 4); // JPEG is near
+    }
+
+    void saveAndCopyCommands()
+    {
+        MainFixture f;
+        f.w->LoadPictureFile(red);
+        f.drag({100, 100}, {200, 150});
+        const QString path = dir.filePath(QStringLiteral("saved.png"));
+        f.platform.saveAnswers.push_back(path);
+        f.w->CmdPicSave_Click();
+        QCOMPARE(f.platform.saveDialogFilters.size(), 1);
+        QVERIFY(f.platform.saveDialogFilters.at(0).startsWith(QStringLiteral("PNG")));
+        const QImage saved(path);
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), f.surface());
+        f.w->CmdPicSave_Click(); // cancelled: nothing
+        QCOMPARE(f.platform.msgBoxes.size(), 0);
+        f.platform.saveAnswers.push_back(dir.filePath(QStringLiteral("gone/x.png")));
+        f.w->CmdPicSave_Click();
+        QCOMPARE(f.platform.msgBoxes.size(), 1);
+        QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
+        QVERIFY(f.platform.msgBoxes.at(0).prompt.contains(QStringLiteral("gone")));
+        f.w->CmdScreenCopy_Click();
+        QCOMPARE(f.platform.copiedImages.size(), 1);
+        QCOMPARE(f.platform.copiedImages.at(0).convertToFormat(QImage::Format_RGB32), f.surface());
+    }
+};
+
+QTEST_MAIN(TestInOut)
+#include "tst_inout.moc"
