@@ -30,6 +30,7 @@ Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_
 
 Main::~Main()
 {
+    finishPasteWrite();
     PicBox->setSource(nullptr);
 }
 

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <array>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -116,6 +117,7 @@ private:
     void beginStep(canvas::History::Extent extent) { beginStep(extent, CDialog.FileName); }
     void endStep();
     void showHistory();
+    void finishPasteWrite();
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
@@ -125,6 +127,7 @@ private:
     imaging::PictureReader m_pictures;
     std::unique_ptr<QTemporaryDir> m_pasteDir; // pasted pictures, removed at exit
     int m_pastes = 0;
+    std::future<QString> m_pasteWrite; // the last pasted picture's file, being written
 
     // Controls
     forms::FormSurface *Client = nullptr;

@@ -111,20 +111,28 @@ void Main::CmdPicPaste_Click()
 {
     const forms::ClipboardContent content = m_platform.clipboard();
     if (!content.image.isNull()) {
-        // Through a file of its own, so that the scale commands read it again like
-        // any picture file.
+        // The picture becomes a file of its own, so that the scale commands read it
+        // again like any picture file. PNG keeps every pixel, so the picture shows
+        // at once as the file will read back, while the file is written beside the
+        // program; whatever reads it next waits for it.
+        finishPasteWrite();
         if (!m_pasteDir)
             m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
         const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
         QImage image = content.image;
         image.setDevicePixelRatio(1);
-        const QString error =
-            m_pasteDir->isValid() ? imaging::savePicture(image, path, imaging::Fast) : m_pasteDir->errorString();
-        if (!error.isEmpty()) {
+        if (!m_pasteDir->isValid() || image.sizeInBytes() > qint64(imaging::AllocationLimitMiB) << 20) {
             reportUnreadable(path);
             return;
         }
-        LoadPictureFile(path);
+        m_pasteWrite =
+            std::async(std::launch::async, [image, path] { return imaging::savePicture(image, path, imaging::Fast); });
+        const QString previous = CDialog.FileName;
+        CDialog.FileName = path;
+        beginStep(canvas::History::Extent::Whole, previous);
+        m_surface.setPicture(image);
+        m_tools.setPictureLoaded(true);
+        endStep();
         return;
     }
     const QString path = singleLocalFile(content.urls.mid(0, 1));
@@ -133,6 +141,12 @@ void Main::CmdPicPaste_Click()
         return;
     }
     m_platform.MsgBox(QStringLiteral("クリップボードに画像がありません"), forms::vbInformation, forms::AppTitle());
+}
+
+void Main::finishPasteWrite()
+{
+    if (m_pasteWrite.valid())
+        m_pasteWrite.get(); // a failure shows when the file is read
 }
 
 void Main::CmdPicSave_Click()
@@ -168,6 +182,7 @@ void Main::CmdPicRatio_Click(int Index)
     if (Index < 0 || Index > 4)
         return;
     forms::BusyPointer busy(m_platform);
+    finishPasteWrite();
     const int P = ScalePercent[Index];
     // Only what lands on the surface is decoded; at 1/4 and 1/2 a JPEG is decoded
     // straight at the smaller size.

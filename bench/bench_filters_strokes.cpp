@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -80,11 +81,14 @@ struct Surface
     Surface(int w, int h)
     {
         main = std::make_unique<Main>(platform);
-        main->centralWidget()->resize(w + 10, h + 53);
-        main->Form_Resize();
-        main->CmdPicRemain_Click(1); // both layers, the costlier case
         main->show();
+        // The window's own size sets the surface's: w x h inside the margins.
+        main->resize(w + 12, h + 55 + main->height() - main->centralWidget()->height());
         QApplication::processEvents();
+        if (main->surface().area() != QSize(w, h))
+            qFatal("the surface is %dx%d, not %dx%d", main->surface().area().width(), main->surface().area().height(),
+                   w, h);
+        main->CmdPicRemain_Click(1); // both layers, the costlier case
         main->surface().persistentLayer();
     }
 };
@@ -120,6 +124,92 @@ void PenMove_3840x2160(benchmark::State &state)
 }
 BENCHMARK(PenMove_464x239)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PenMove_3840x2160)->Unit(benchmark::kMicrosecond);
+
+// The same moves with the stroke's undo record closed: nothing is recorded.
+void PenMove_3840x2160_Unrecorded(benchmark::State &state)
+{
+    Surface s(BigW, BigH);
+    Main &m = *s.main;
+    m.PicBox_MouseDown(1, 0, 100, 100);
+    m.history().cancel();
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        m.PicBox_MouseMove(1, 0, x, 100 + (int(x) & 7));
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(PenMove_3840x2160_Unrecorded)->Unit(benchmark::kMicrosecond);
+
+// Both layers copied once: the baseline of a full-surface undo.
+void Baseline_MemcpyBothLayers4K(benchmark::State &state)
+{
+    const QImage src = photoLike(BigW, BigH);
+    QImage a(BigW, BigH, QImage::Format_RGB32), b(BigW, BigH, QImage::Format_RGB32);
+    for (auto _ : state) {
+        std::memcpy(a.bits(), src.constBits(), size_t(src.sizeInBytes()));
+        std::memcpy(b.bits(), src.constBits(), size_t(src.sizeInBytes()));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(Baseline_MemcpyBothLayers4K)->Unit(benchmark::kMillisecond);
+
+// Undo of a filter over the whole 3840 x 2160 surface (redo between runs).
+void UndoFilter4K(benchmark::State &state)
+{
+    Surface s(BigW, BigH);
+    Main &m = *s.main;
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    photoLike(800, 600).save(path);
+    m.LoadPictureFile(path);
+    m.CmdPicFilter_Click(1);
+    for (auto _ : state) {
+        m.CmdUndo_Click();
+        QApplication::processEvents(); // and the repaint
+        state.PauseTiming();
+        m.CmdRedo_Click();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(UndoFilter4K)->Unit(benchmark::kMillisecond);
+
+long peakKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// 2,000 strokes, 2,000 undos and 2,000 redos: the surface must come back bit for
+// bit; the peak memory that the history adds is reported beside its budget.
+void UndoSession(benchmark::State &state)
+{
+    Surface s(1280, 720);
+    Main &m = *s.main;
+    for (auto _ : state) {
+        for (int stroke = 0; stroke < 2000; ++stroke) {
+            const float y = float((stroke * 37) % 700);
+            m.PicBox_MouseDown(1, 0, float(stroke % 1200), y);
+            for (int i = 0; i < 20; ++i)
+                m.PicBox_MouseMove(1, 0, float(stroke % 1200) + i * 3, y + (i & 3));
+            m.PicBox_MouseUp(1, 0, 0, 0);
+        }
+        const QImage end = m.surface().visibleImage();
+        while (m.history().canUndo())
+            m.CmdUndo_Click();
+        while (m.history().canRedo())
+            m.CmdRedo_Click();
+        if (m.surface().visibleImage() != end)
+            state.SkipWithError("the surface did not come back bit for bit");
+    }
+    state.counters["history_MiB"] = double(m.history().bytes()) / (1 << 20);
+    state.counters["peak_MiB"] = double(peakKiB()) / 1024;
+}
+BENCHMARK(UndoSession)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void EraserLargeStamp_W9(benchmark::State &state)
 {
@@ -224,6 +314,63 @@ void ScaleCommand(benchmark::State &state)
     }
 }
 BENCHMARK(ScaleCommand)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// Paste of a 24-megapixel picture (through its private PNG file) and a drop of the
+// file, beside the load command.
+void PasteCommand6000x4000(benchmark::State &state)
+{
+    const QString path = bigJpeg();
+    Surface s(464, 239);
+    const QImage picture = QImageReader(path).read();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.main->CmdPicClear_Click();
+        s.platform.clipboardContent = {picture, {}};
+        state.ResumeTiming();
+        s.main->CmdPicPaste_Click();
+        benchmark::DoNotOptimize((*s.main->surface().screenLayer()).constBits());
+        state.PauseTiming();
+        s.main->CmdPicRatio_Click(2); // the file written beside, read again
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(PasteCommand6000x4000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void DropFile6000x4000(benchmark::State &state)
+{
+    const QString path = bigJpeg();
+    Surface s(464, 239);
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.main->CmdPicClear_Click();
+        state.ResumeTiming();
+        s.main->LoadPictureFile(path);
+        benchmark::DoNotOptimize((*s.main->surface().screenLayer()).constBits());
+    }
+}
+BENCHMARK(DropFile6000x4000)->Unit(benchmark::kMillisecond);
+
+// Saving a 3840 x 2160 surface as PNG, beside QImage::save of the same image.
+void Baseline_QImageSave4K(benchmark::State &state)
+{
+    static QTemporaryDir dir;
+    const QImage image = photoLike(BigW, BigH);
+    for (auto _ : state)
+        image.save(dir.filePath(QStringLiteral("bare.png")));
+}
+BENCHMARK(Baseline_QImageSave4K)->Unit(benchmark::kMillisecond);
+
+void SaveCommand4K(benchmark::State &state)
+{
+    static QTemporaryDir dir;
+    Surface s(BigW, BigH);
+    s.main->surface().PaintPicture(photoLike(BigW, BigH), 0, 0, BigW, BigH);
+    for (auto _ : state) {
+        s.platform.saveAnswers.push_back(dir.filePath(QStringLiteral("saved.png")));
+        s.main->CmdPicSave_Click();
+    }
+}
+BENCHMARK(SaveCommand4K)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -327,8 +327,15 @@ QRect Surface::swap(Snapshot &shot)
 {
     if (shot.persistent.isNull() || !qFuzzyCompare(shot.deviceScale, m_dpr) || !ensureLayers())
         return {};
-    swapRows(m_persist, shot.persistent, shot.deviceRect);
-    swapRows(m_screen, shot.screen, shot.deviceRect);
+    if (shot.deviceRect == m_persist.rect() && shot.persistent.size() == m_persist.size() &&
+        shot.persistent.format() == m_persist.format()) {
+        // The whole of both layers: the images themselves change places.
+        std::swap(m_persist, shot.persistent);
+        std::swap(m_screen, shot.screen);
+    } else {
+        swapRows(m_persist, shot.persistent, shot.deviceRect);
+        swapRows(m_screen, shot.screen, shot.deviceRect);
+    }
     changed(shot.area);
     return shot.area;
 }

@@ -127,9 +127,10 @@ private slots:
         }
         QVERIFY(f.platform.msgBoxes.isEmpty());
         // Loaded like a file, so that the scale commands work on it.
+        QCOMPARE(f.surface().pixel(5, 5), holds == QLatin1String("image") ? qRgb(0, 200, 0) : qRgb(255, 0, 0));
         const QString file = f.w->commonDialog().FileName;
-        QVERIFY(QFileInfo(file).isFile());
         f.w->CmdPicRatio_Click(3);
+        QVERIFY(QFileInfo(file).isFile());
         QCOMPARE(f.surface().pixel(50, 40), holds == QLatin1String("image") ? qRgb(0, 200, 0) : qRgb(255, 0, 0));
         if (holds == QLatin1String("image")) {
             f.w.reset(); // the pasted files go with the program
