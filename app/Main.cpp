@@ -104,6 +104,8 @@ void Main::createMenus()
                             QKeySequence(Qt::CTRL | Qt::Key_O));
     CmdPicPaste = addCommand(MFile, QStringLiteral("CmdPicPaste"), QStringLiteral("貼り付け(&V)"),
                              QKeySequence(Qt::CTRL | Qt::Key_V));
+    CmdScreenCapture = addCommand(MFile, QStringLiteral("CmdScreenCapture"), QStringLiteral("画面取り込み(&G)"),
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
     CmdPicSave = addCommand(MFile, QStringLiteral("CmdPicSave"), QStringLiteral("名前を付けて保存(&S)..."),
                             QKeySequence(Qt::CTRL | Qt::Key_S));
     CmdScreenCopy = addCommand(MFile, QStringLiteral("CmdScreenCopy"), QStringLiteral("画面をコピー(&C)"),
@@ -164,6 +166,7 @@ void Main::createMenus()
     connect(CmdPicLoad, &QAction::triggered, this, &Main::CmdPicLoad_Click);
     connect(CmdPicPaste, &QAction::triggered, this, &Main::CmdPicPaste_Click);
     connect(CmdPicSave, &QAction::triggered, this, &Main::CmdPicSave_Click);
+    connect(CmdScreenCapture, &QAction::triggered, this, &Main::CmdScreenCapture_Click);
     connect(CmdScreenCopy, &QAction::triggered, this, &Main::CmdScreenCopy_Click);
     connect(CmdExit, &QAction::triggered, this, &Main::CmdExit_Click);
     connect(CmdPicClear, &QAction::triggered, this, &Main::CmdPicClear_Click);

@@ -78,6 +78,7 @@ public:
     // the command line, a drop, or a paste.
     void LoadPictureFile(const QString &path);
     void CmdPicPaste_Click();
+    void CmdScreenCapture_Click();
     void CmdPicSave_Click();
     void CmdScreenCopy_Click();
 
@@ -118,6 +119,9 @@ private:
     void endStep();
     void showHistory();
     void finishPasteWrite();
+    // A picture that has no file (pasted, captured), loaded through a file of its
+    // own as if the load command had chosen that file.
+    void loadPictureWithoutFile(const QImage &picture);
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
@@ -139,6 +143,7 @@ private:
     // Menus
     QAction *CmdPicLoad = nullptr;
     QAction *CmdPicPaste = nullptr;
+    QAction *CmdScreenCapture = nullptr;
     QAction *CmdPicSave = nullptr;
     QAction *CmdScreenCopy = nullptr;
     QAction *CmdExit = nullptr;

@@ -6,12 +6,18 @@
 #include "imaging/PictureFile.h"
 #include "imaging/PictureSave.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QWindow>
 #include <cmath>
 
 namespace {
@@ -111,28 +117,9 @@ void Main::CmdPicPaste_Click()
 {
     const forms::ClipboardContent content = m_platform.clipboard();
     if (!content.image.isNull()) {
-        // The picture becomes a file of its own, so that the scale commands read it
-        // again like any picture file. PNG keeps every pixel, so the picture shows
-        // at once as the file will read back, while the file is written beside the
-        // program; whatever reads it next waits for it.
-        finishPasteWrite();
-        if (!m_pasteDir)
-            m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
-        const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
         QImage image = content.image;
-        image.setDevicePixelRatio(1);
-        if (!m_pasteDir->isValid() || image.sizeInBytes() > qint64(imaging::AllocationLimitMiB) << 20) {
-            reportUnreadable(path);
-            return;
-        }
-        m_pasteWrite =
-            std::async(std::launch::async, [image, path] { return imaging::savePicture(image, path, imaging::Fast); });
-        const QString previous = CDialog.FileName;
-        CDialog.FileName = path;
-        beginStep(canvas::History::Extent::Whole, previous);
-        m_surface.setPicture(image);
-        m_tools.setPictureLoaded(true);
-        endStep();
+        image.setDevicePixelRatio(1); // a pasted picture shows at one pixel to a pixel
+        loadPictureWithoutFile(image);
         return;
     }
     const QString path = singleLocalFile(content.urls.mid(0, 1));
@@ -141,6 +128,71 @@ void Main::CmdPicPaste_Click()
         return;
     }
     m_platform.MsgBox(QStringLiteral("クリップボードに画像がありません"), forms::vbInformation, forms::AppTitle());
+}
+
+void Main::loadPictureWithoutFile(const QImage &picture)
+{
+    // The picture becomes a file of its own, so that the scale commands read it
+    // again like any picture file. PNG keeps every pixel, so the picture shows at
+    // once as the file will read back, while the file is written beside the
+    // program; whatever reads it next waits for it.
+    finishPasteWrite();
+    if (!m_pasteDir)
+        m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
+    const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
+    if (!m_pasteDir->isValid() || picture.sizeInBytes() > qint64(imaging::AllocationLimitMiB) << 20) {
+        reportUnreadable(path);
+        return;
+    }
+    m_pasteWrite =
+        std::async(std::launch::async, [picture, path] { return imaging::savePicture(picture, path, imaging::Fast); });
+    const QString previous = CDialog.FileName;
+    CDialog.FileName = path;
+    beginStep(canvas::History::Extent::Whole, previous);
+    m_surface.setPicture(picture);
+    m_tools.setPictureLoaded(true);
+    endStep();
+}
+
+void Main::CmdScreenCapture_Click()
+{
+    forms::BusyPointer busy(m_platform);
+    QScreen *on = screen();
+    const bool shown = isVisible();
+    const QPoint at = pos();
+    const QSize size = this->size();
+    // Hiding and showing the window for the capture is ours, not the window
+    // system's: the surface comes back as it was, held or not.
+    const canvas::Surface::Snapshot kept = m_surface.snapshot(m_surface.bounds());
+    if (shown) {
+        // Off the screen first, really: until the window system has taken the
+        // window away and what lay under it has been drawn again.
+        hide();
+        QElapsedTimer waited;
+        waited.start();
+        while (windowHandle() && windowHandle()->isExposed() && waited.elapsed() < 500) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            QThread::msleep(5);
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(150);
+    }
+    // In device pixels: on a scaled screen the picture keeps them, and shows sharp.
+    const std::optional<QImage> shot = m_platform.captureScreen(on);
+    if (shown) {
+        show();
+        move(at); // where it was, as it was
+        resize(size);
+        m_surface.restore(kept);
+        raise();
+        activateWindow();
+    }
+    if (!shot) {
+        m_platform.setScreenMousePointer(forms::vbDefault);
+        m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
+        return;
+    }
+    loadPictureWithoutFile(*shot);
 }
 
 void Main::finishPasteWrite()

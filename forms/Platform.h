@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
+class QScreen;
 class QWidget;
 
 namespace forms {
@@ -54,6 +55,8 @@ public:
     virtual std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) = 0;
     virtual ClipboardContent clipboard() = 0;
     virtual void setClipboardImage(const QImage &image) = 0;
+    // The whole of a screen, in device pixels; nullopt when it cannot be taken.
+    virtual std::optional<QImage> captureScreen(QScreen *screen) = 0;
     // Starts a program without waiting and without a shell; false if it could not start.
     virtual bool startProgram(const QString &program, const QStringList &arguments) = 0;
     // Opens an address with the desktop's handler; returns at once.

@@ -1,6 +1,7 @@
 #include "forms/QtPlatform.h"
 
 #include "forms/ColorWord.h"
+#include "forms/ScreenCapture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -143,6 +144,11 @@ std::optional<QString> QtPlatform::showSaveDialog(const QString &filter, const Q
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();
+}
+
+std::optional<QImage> QtPlatform::captureScreen(QScreen *screen)
+{
+    return grabScreen(screen);
 }
 
 ClipboardContent QtPlatform::clipboard()

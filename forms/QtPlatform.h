@@ -23,6 +23,7 @@ public:
     std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) override;
     ClipboardContent clipboard() override;
     void setClipboardImage(const QImage &image) override;
+    std::optional<QImage> captureScreen(QScreen *screen) override;
     bool startProgram(const QString &program, const QStringList &arguments) override;
     bool openUrl(const QUrl &url) override;
     void httpGet(const QUrl &url) override;

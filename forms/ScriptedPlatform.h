@@ -33,6 +33,7 @@ public:
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveAnswers;
     ClipboardContent clipboardContent;
+    std::deque<std::optional<QImage>> captureAnswers; // empty: the capture fails
     bool programStarts = true;
 
     // Records
@@ -42,6 +43,7 @@ public:
     QList<int> openDialogFlags;
     QList<QString> saveDialogFilters;
     QList<QImage> copiedImages;
+    int captures = 0;
     QList<ProgramCall> programs;
     QList<QUrl> openedUrls;
     QList<QUrl> httpGets;
@@ -56,6 +58,15 @@ public:
     std::optional<QString> showSaveDialog(const QString &filter, const QString &fileName) override;
     ClipboardContent clipboard() override { return clipboardContent; }
     void setClipboardImage(const QImage &image) override;
+    std::optional<QImage> captureScreen(QScreen *) override
+    {
+        ++captures;
+        if (captureAnswers.empty())
+            return std::nullopt;
+        auto answer = captureAnswers.front();
+        captureAnswers.pop_front();
+        return answer;
+    }
     bool startProgram(const QString &program, const QStringList &arguments) override;
     bool openUrl(const QUrl &url) override;
     void httpGet(const QUrl &url) override;

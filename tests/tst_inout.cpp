@@ -138,6 +138,46 @@ private slots:
         }
     }
 
+    void screenCapture_data()
+    {
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("taken") << true;
+        QTest::newRow("not taken") << false;
+    }
+    void screenCapture()
+    {
+        QFETCH(bool, taken);
+        MainFixture f;
+        f.drag({300, 20}, {320, 40});
+        const QImage before = f.surface();
+        const QRect place = f.w->geometry();
+        QImage screen(200, 100, QImage::Format_RGB32);
+        screen.fill(qRgb(20, 40, 60));
+        if (taken)
+            f.platform.captureAnswers.push_back(screen);
+        f.w->CmdScreenCapture_Click();
+        QCOMPARE(f.platform.captures, 1);
+        QVERIFY(f.platform.pointerHistory.contains(forms::vbHourglass));
+        QVERIFY(f.w->isVisible());
+        QCOMPARE(f.w->geometry(), place);
+        if (!taken) {
+            QCOMPARE(f.platform.msgBoxes.size(), 1);
+            QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("画面を取り込めませんでした。"));
+            QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
+            QCOMPARE(f.platform.msgBoxes.at(0).title, QStringLiteral("Sketrin"));
+            QCOMPARE(f.surface(), before);
+            QVERIFY(!f.w->tools().pictureLoaded());
+            return;
+        }
+        // Loaded as a pasted picture: at its natural size, and read again by the
+        // scale commands.
+        QVERIFY(f.w->tools().pictureLoaded());
+        QCOMPARE(f.surface().pixel(199, 99), qRgb(20, 40, 60));
+        QCOMPARE(f.surface().pixel(200, 100), White);
+        f.w->CmdPicRatio_Click(3);
+        QCOMPARE(f.surface().pixel(399, 199), qRgb(20, 40, 60));
+    }
+
     void saveWritesWholeOrNothing_data()
     {
         QTest::addColumn<QString>("name");

@@ -113,6 +113,7 @@ private slots:
             QStringLiteral("ファイル(F)"),
             QStringLiteral("  画像読み込み(&L)... [Ctrl+O]"),
             QStringLiteral("  貼り付け(&V) [Ctrl+V]"),
+            QStringLiteral("  画面取り込み(&G) [Ctrl+Shift+G]"),
             QStringLiteral("  名前を付けて保存(&S)... [Ctrl+S]"),
             QStringLiteral("  画面をコピー(&C) [Ctrl+Shift+C]"),
             QStringLiteral("  -"),

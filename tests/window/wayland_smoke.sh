@@ -3,11 +3,13 @@
 # window must come up with its toolbar drawn. Input cannot be sent to a Wayland
 # window from outside, so this is a look, not a drive. Skips (77) when Weston
 # cannot start here.
-#   wayland_smoke.sh SKETRIN SHOTPROBE ARTIFACT_DIR
+# Then the program's screen capture there, through a stand-in screenshot portal.
+#   wayland_smoke.sh SKETRIN SHOTPROBE ARTIFACT_DIR [TST_PORTAL]
 set -u
 APP=$1
 PROBE=$2
 OUT=$3
+PORTAL_TEST=${4:-}
 mkdir -p "$OUT"
 command -v weston >/dev/null && command -v weston-screenshooter >/dev/null || { echo "no weston"; exit 77; }
 export XDG_RUNTIME_DIR=$(mktemp -d)
@@ -32,3 +34,15 @@ frames=$("$PROBE" count "$OUT/wayland.png" 0 0 800 600 82 150 247)
 echo "pressed-frame pixels on screen: $frames"
 if [ "$frames" -ge 100 ]; then echo "ok   - the window is up on Wayland with its toolbar drawn"; else
   echo "FAIL - the toolbar is not on screen"; exit 1; fi
+
+[ -n "$PORTAL_TEST" ] || exit 0
+kill "$APP_PID" 2>/dev/null
+APP_PID=""
+if QT_QPA_PLATFORM=wayland timeout 60 dbus-run-session -- "$PORTAL_TEST" theProgramTakesThePortalOnWayland \
+  >"$OUT/wayland-portal.log" 2>&1 && grep -q '^PASS   : TestPortal::theProgramTakesThePortalOnWayland' "$OUT/wayland-portal.log"; then
+  echo "ok   - on Wayland the screen is taken through the screenshot portal"
+else
+  echo "FAIL - the screen capture through the portal on Wayland"
+  cat "$OUT/wayland-portal.log"
+  exit 1
+fi

@@ -12,7 +12,7 @@ rm -f "$OUT"/*.png "$OUT"/*.bmp "$OUT"/*.jpg "$OUT"/help-calls
 passed=0
 failed=0
 
-for tool in Xvfb xdotool xclip import convert compare; do
+for tool in Xvfb xdotool xclip xwininfo import convert compare; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup.sh"; exit 1; }
 done
 
@@ -302,6 +302,41 @@ f=$(shot before-save-compare)
 convert "$f" -crop "462x237+$SX+$SY" +repage "$OUT/surface-now.png"
 same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
 check "Ctrl+S writes what the surface shows, as PNG" same_image "$OUT/saved.png" "$OUT/surface-now.png"
+main_keys Delete
+
+# === screen capture: a window of a known pattern under the main window ============
+"$(dirname "$PROBE")/patternwindow" 60 120 >/dev/null 2>&1 &
+PATTERN_PID=$!
+timeout 10 xdotool search --sync --onlyvisible --name '^pattern$' >/dev/null
+xdotool windowraise "$WID"
+sleep 0.5
+before_x=$X
+before_y=$Y
+# How long the window stays off the screen, polled from outside.
+(while :; do
+  xwininfo -id "$WID" 2>/dev/null | grep -q IsUnMapped && date +%s%3N
+  sleep 0.01
+done) >"$OUT/unmapped-times" &
+WATCH_PID=$!
+main_keys ctrl+shift+g
+sleep 1.5
+kill "$WATCH_PID" 2>/dev/null
+locate
+home
+f=$(shot captured)
+block() { count "$f" "$1" "$2" 80 40 "$3" "$4" "$5"; }
+check "the capture shows the pattern's magenta block where it was on the screen" equal "$(block 60 120 255 0 255)" 3200
+check "... the cyan block" equal "$(block 140 120 0 255 255)" 3200
+check "... the orange block" equal "$(block 60 160 255 128 0)" 3200
+check "... the navy block" equal "$(block 140 160 0 0 128)" 3200
+check "the window comes back where it was" equal "$X $Y" "$before_x $before_y"
+hidden_ms=0
+if [ -s "$OUT/unmapped-times" ]; then
+  hidden_ms=$(($(tail -n1 "$OUT/unmapped-times") - $(head -n1 "$OUT/unmapped-times")))
+fi
+echo "the window was off the screen for about $hidden_ms ms"
+check "the window was hidden, for at most a second" between "$hidden_ms" 1 1000
+kill "$PATTERN_PID" 2>/dev/null
 main_keys Delete
 
 # === hiding and showing the toolbar ================================================
