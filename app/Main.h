@@ -118,6 +118,7 @@ private:
     void beginStep(canvas::History::Extent extent) { beginStep(extent, CDialog.FileName); }
     void endStep();
     void showHistory();
+    void restoreDocument(const std::optional<canvas::DocumentState> &state);
     void finishPasteWrite();
     // A picture that has no file (pasted, captured), loaded through a file of its
     // own as if the load command had chosen that file.

@@ -48,18 +48,16 @@ void Main::endStep()
 
 void Main::CmdUndo_Click()
 {
-    const std::optional<canvas::DocumentState> state = m_history.undo(documentState());
-    if (state) {
-        m_surface.adoptPicture(state->picture);
-        m_tools.setPictureLoaded(state->pictureLoaded);
-        CDialog.FileName = state->file;
-    }
-    showHistory();
+    restoreDocument(m_history.undo(documentState()));
 }
 
 void Main::CmdRedo_Click()
 {
-    const std::optional<canvas::DocumentState> state = m_history.redo(documentState());
+    restoreDocument(m_history.redo(documentState()));
+}
+
+void Main::restoreDocument(const std::optional<canvas::DocumentState> &state)
+{
     if (state) {
         m_surface.adoptPicture(state->picture);
         m_tools.setPictureLoaded(state->pictureLoaded);

@@ -122,35 +122,29 @@ bool History::swapBack(Step &step, bool backwards)
 
 std::optional<DocumentState> History::undo(const DocumentState &now)
 {
-    if (m_open)
-        end(now); // a stroke still open counts as done
-    if (m_undo.empty())
-        return std::nullopt;
-    Step step = std::move(m_undo.back());
-    m_undo.pop_back();
-    if (!swapBack(step, false)) {
-        clear();
-        return std::nullopt;
-    }
-    const DocumentState state = step.before;
-    m_redo.push_back(std::move(step));
-    return state;
+    return move(now, m_undo, m_redo, false);
 }
 
 std::optional<DocumentState> History::redo(const DocumentState &now)
 {
+    return move(now, m_redo, m_undo, true);
+}
+
+std::optional<DocumentState> History::move(const DocumentState &now, std::deque<Step> &from, std::deque<Step> &to,
+                                           bool redoing)
+{
     if (m_open)
-        end(now);
-    if (m_redo.empty())
+        end(now); // a stroke still open counts as done
+    if (from.empty())
         return std::nullopt;
-    Step step = std::move(m_redo.back());
-    m_redo.pop_back();
-    if (!swapBack(step, true)) {
+    Step step = std::move(from.back());
+    from.pop_back();
+    if (!swapBack(step, redoing)) {
         clear();
         return std::nullopt;
     }
-    const DocumentState state = step.after;
-    m_undo.push_back(std::move(step));
+    const DocumentState state = redoing ? step.after : step.before;
+    to.push_back(std::move(step));
     return state;
 }
 

@@ -78,6 +78,8 @@ private:
     void aboutToChange(const QRect &deviceRect);
     void take(Step &step, const QRect &area);
     bool swapBack(Step &step, bool backwards);
+    std::optional<DocumentState> move(const DocumentState &now, std::deque<Step> &from, std::deque<Step> &to,
+                                      bool redoing);
     void dropOldest();
 
     Surface &m_surface;
