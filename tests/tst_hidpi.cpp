@@ -113,6 +113,25 @@ private slots:
         QCOMPARE(countPixels(img, qRgb(76, 76, 76), QRect(QPoint(0, 0), device)), device.width() * device.height());
     }
 
+    // A screen taken at this scale keeps its device pixels: one picture pixel to
+    // a device pixel of the surface, sharp.
+    void captureKeepsDevicePixels()
+    {
+        MainFixture f;
+        QImage screen(int(120 * scale), int(60 * scale), QImage::Format_RGB32);
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x)
+                screen.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        screen.setDevicePixelRatio(scale);
+        f.platform.captureAnswers.push_back(screen);
+        f.w->CmdScreenCapture_Click();
+        QVERIFY(f.w->tools().pictureLoaded());
+        const QImage shown = f.w->surface().visibleImage().copy(0, 0, screen.width(), screen.height());
+        QImage expected = screen.copy();
+        expected.setDevicePixelRatio(shown.devicePixelRatio());
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected);
+    }
+
     void toolbarLooksScale()
     {
         MainFixture f;
