@@ -86,6 +86,7 @@ std::optional<QImage> portalScreenshot(int timeoutMs)
     call << QString() << options;
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer); // the time-out is a promise, not a hint
     QObject::connect(&deadline, &QTimer::timeout, &waiter.loop, &QEventLoop::quit);
     deadline.start(timeoutMs);
     const QDBusReply<QDBusObjectPath> handle = bus.call(call, QDBus::Block, timeoutMs);
