@@ -18,6 +18,19 @@ struct DocumentState
     QString file;               // the remembered file of the scale commands
 };
 
+// One step of the history: what it changed, before and after.
+struct HistoryStep
+{
+    std::vector<Surface::Snapshot> patches;
+    DocumentState before;
+    DocumentState after;
+    qint64 bytes = 0;
+    qreal scale = 1;
+    QSet<quint64> tiles; // taken so far, while open
+    bool whole = false;
+    bool oversized = false;
+};
+
 // Undo and redo of the surface, step by step.
 //
 // A step records only what it changes: the tiles of both layers that its
@@ -63,17 +76,7 @@ public:
     qint64 bytes() const { return m_bytes; }
 
 private:
-    struct Step
-    {
-        std::vector<Surface::Snapshot> patches;
-        DocumentState before;
-        DocumentState after;
-        qint64 bytes = 0;
-        qreal scale = 1;
-        QSet<quint64> tiles; // taken so far, while open
-        bool whole = false;
-        bool oversized = false;
-    };
+    using Step = HistoryStep;
 
     void aboutToChange(const QRect &deviceRect);
     void take(Step &step, const QRect &area);
