@@ -13,6 +13,10 @@ ToolButton::ToolButton(const QString &name, QPoint at, QWidget *parent) : forms:
 
 void ToolButton::setLook(Look look)
 {
+    // Every mouse move over the background or a button sets looks: only a
+    // change repaints.
+    if (look == m_look) // a new button is plain already
+        return;
     m_look = look;
     setBackColor(look == Look::Plain ? PlainColor : look == Look::Hover ? HoverColor : PressedColor);
 }
