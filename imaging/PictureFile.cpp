@@ -116,14 +116,14 @@ Picture decodePicture(QIODevice &device, const LoadOptions &options)
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(AllocationLimitMiB);
+    reader.setAllocationLimit(options.allocationLimitMiB);
 
     // The header's size is only a hint (some BMPs store a negative height); the
     // decoded picture says what it really is.
     const QSize stored = reader.size();
     const bool sized = stored.isValid() && !stored.isEmpty();
     // A picture too large to load whole is too large to draw in part as well.
-    if (qint64(std::abs(stored.width())) * std::abs(stored.height()) * 4 > qint64(AllocationLimitMiB) << 20)
+    if (qint64(std::abs(stored.width())) * std::abs(stored.height()) * 4 > qint64(options.allocationLimitMiB) << 20)
         return failure(QStringLiteral("too large"));
     const bool upright = reader.transformation() == QImageIOHandler::TransformationNone;
     const QByteArray format = reader.format(); // empty once the picture is read

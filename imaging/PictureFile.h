@@ -31,6 +31,8 @@ struct LoadOptions
     // When valid: only this part (in natural pixels) is needed. Decoders that can
     // skip the rest do, so that a large photo drawn enlarged costs little memory.
     QRect needed;
+    // The most memory the decoded picture may take.
+    int allocationLimitMiB = AllocationLimitMiB;
 };
 
 // Reads a picture file. The format is found from the content, not the name; photos
