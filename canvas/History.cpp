@@ -1,5 +1,6 @@
 #include "canvas/History.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace canvas {
@@ -22,8 +23,10 @@ void History::begin(const DocumentState &before, Extent extent)
     m_open->before = before;
     m_open->scale = m_surface.deviceScale();
     if (extent == Extent::Whole) {
+        // The whole layers, also beyond a window grown smaller: such a command
+        // repaints all of them.
         m_open->whole = true;
-        take(*m_open, QRect(QPoint(0, 0), m_surface.deviceArea()));
+        keep(*m_open, m_surface.snapshotLayers());
     }
 }
 
@@ -35,19 +38,32 @@ void History::take(Step &step, const QRect &deviceRect)
     const QRect logical(
         QPoint(int(std::floor(deviceRect.left() / s)), int(std::floor(deviceRect.top() / s))),
         QPoint(int(std::ceil((deviceRect.right() + 1) / s)) - 1, int(std::ceil((deviceRect.bottom() + 1) / s)) - 1));
-    Surface::Snapshot shot = m_surface.snapshot(logical);
-    if (shot.persistent.isNull())
+    keep(step, m_surface.snapshot(logical));
+}
+
+void History::keep(Step &step, Surface::Snapshot &&shot)
+{
+    if (shot.failed) {
+        // No memory for the record: as a step too large to keep.
+        dropRecord(step);
+        return;
+    }
+    if (!shot.holds())
         return;
     step.bytes += shot.bytes();
     step.patches.push_back(std::move(shot));
-    if (step.bytes > m_budget) {
-        // Larger than the whole budget: not recorded, and undo cannot reach past
-        // it, so the history before it goes too. The step itself goes on.
-        step.oversized = true;
-        step.patches.clear();
-        step.patches.shrink_to_fit();
-        step.bytes = 0;
-    }
+    if (step.bytes > m_budget)
+        dropRecord(step);
+}
+
+void History::dropRecord(Step &step)
+{
+    // Not recorded, and undo cannot reach past it, so the history before it goes
+    // too. The step itself goes on.
+    step.oversized = true;
+    step.patches.clear();
+    step.patches.shrink_to_fit();
+    step.bytes = 0;
 }
 
 void History::aboutToChange(const QRect &deviceRect)
@@ -78,9 +94,9 @@ void History::end(const DocumentState &after)
         clear();
         return;
     }
-    if (step.patches.empty() && step.before.picture.cacheKey() == after.picture.cacheKey() &&
-        step.before.pictureLoaded == after.pictureLoaded && step.before.file == after.file)
-        return; // nothing changed
+    if (step.before == after && std::all_of(step.patches.begin(), step.patches.end(),
+                                            [this](const Surface::Snapshot &p) { return m_surface.matches(p); }))
+        return; // nothing changed: the redo history stays
     step.after = after;
     // A new step drops what could have been redone.
     for (const Step &dropped : m_redo)
@@ -103,14 +119,15 @@ void History::dropOldest()
     m_undo.pop_front();
 }
 
-bool History::swapBack(Step &step, bool backwards)
+bool History::swapBack(Step &step, bool undoing)
 {
     if (!qFuzzyCompare(step.scale, m_surface.deviceScale()))
         return false; // recorded on a screen of another scale
     // On a fractional scale neighbouring tiles share a row or column of device
-    // pixels. Undo leaves the step's pixels in the first patch that holds them, so
-    // redo puts the patches back last-to-first.
-    if (backwards) {
+    // pixels, taken once before the step and again, already changed, by a later
+    // tile. Undo puts the patches back last-to-first, so that the earliest record
+    // of a pixel lands last; redo then replays them in the order they were taken.
+    if (undoing) {
         for (auto it = step.patches.rbegin(); it != step.patches.rend(); ++it)
             m_surface.swap(*it);
     } else {
@@ -139,7 +156,7 @@ std::optional<DocumentState> History::move(const DocumentState &now, std::deque<
         return std::nullopt;
     Step step = std::move(from.back());
     from.pop_back();
-    if (!swapBack(step, redoing)) {
+    if (!swapBack(step, !redoing)) {
         clear();
         return std::nullopt;
     }

@@ -16,6 +16,13 @@ struct DocumentState
     QImage picture;             // the background picture
     bool pictureLoaded = false; // PicLoaded
     QString file;               // the remembered file of the scale commands
+    qreal fileScale = 1;        // the file's pixels to a logical pixel at 100%
+
+    bool operator==(const DocumentState &o) const
+    {
+        return picture.cacheKey() == o.picture.cacheKey() && pictureLoaded == o.pictureLoaded && file == o.file &&
+               qFuzzyCompare(fileScale, o.fileScale);
+    }
 };
 
 // One step of the history: what it changed, before and after.
@@ -34,12 +41,13 @@ struct HistoryStep
 // Undo and redo of the surface, step by step.
 //
 // A step records only what it changes: the tiles of both layers that its
-// drawing is about to touch (a stroke), or the whole drawing area (a command
-// that repaints everything), each taken once, before it changes. Undo swaps the
+// drawing is about to touch (a stroke), or the whole of both layers (a command
+// that repaints everything), each taken once, before it changes. A step that changes nothing is not kept. Undo swaps the
 // recorded pixels with the layers', so the same records then hold what redo puts
 // back; nothing is kept twice. The history stays within a memory budget,
-// dropping the oldest steps first; a step larger than the whole budget is not
-// recorded, and the history before it goes with it.
+// dropping the oldest steps first; a step larger than the whole budget, or one
+// there is no memory to record, is not recorded, and the history before it goes
+// with it.
 class History
 {
 public:
@@ -80,7 +88,9 @@ private:
 
     void aboutToChange(const QRect &deviceRect);
     void take(Step &step, const QRect &area);
-    bool swapBack(Step &step, bool backwards);
+    void keep(Step &step, Surface::Snapshot &&shot);
+    static void dropRecord(Step &step);
+    bool swapBack(Step &step, bool undoing);
     std::optional<DocumentState> move(const DocumentState &now, std::deque<Step> &from, std::deque<Step> &to,
                                       bool redoing);
     void dropOldest();

@@ -263,10 +263,14 @@ QRect Surface::PaintPicture(const QImage &picture, double x, double y, double wi
     const QRect needed = source.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(picture.rect());
     const QImage part = picture.copy(needed);
     source.translate(-needed.topLeft());
+    // At its own size (one picture pixel to a logical pixel) the picture is drawn
+    // as the background picture is, unsmoothed, so that it shows exactly as it
+    // did when it came, on a scaled screen too.
+    const bool ownSize = std::abs(width - picture.width()) < 1e-6 && std::abs(height - picture.height()) < 1e-6;
     return drawOnLayers(visible.toAlignedRect(), [&](QImage &image, const QRect &, const QRect &logicalClip) {
         QPainter p(&image); // works in logical pixels on a scaled layer
         p.setClipRect(logicalClip);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, !ownSize);
         p.drawImage(visible, part, source);
     });
 }
@@ -282,17 +286,45 @@ QImage Surface::visibleImage()
 
 Surface::Snapshot Surface::snapshot(const QRect &area)
 {
-    Snapshot shot;
     if (!ensureLayers())
-        return shot;
-    shot.area = area.intersected(bounds());
+        return {};
+    const QRect logical = area.intersected(bounds());
+    return copyLayers(logical, toDevice(logical).intersected(m_persist.rect()));
+}
+
+Surface::Snapshot Surface::snapshotLayers()
+{
+    if (!ensureLayers())
+        return {};
+    return copyLayers(bounds(), m_persist.rect());
+}
+
+Surface::Snapshot Surface::copyLayers(const QRect &logical, const QRect &deviceRect)
+{
+    Snapshot shot;
+    shot.area = logical;
     shot.deviceScale = m_dpr;
-    shot.deviceRect = toDevice(shot.area).intersected(m_persist.rect());
+    shot.deviceRect = deviceRect;
+    shot.repaints = m_repaints;
     if (shot.area.isEmpty() || shot.deviceRect.isEmpty())
         return shot;
     shot.persistent = m_persist.copy(shot.deviceRect);
     shot.screen = m_screen.copy(shot.deviceRect);
+    if (!shot.holds()) {
+        // Half a snapshot is none: both go, and the caller learns why.
+        shot.persistent = QImage();
+        shot.screen = QImage();
+        shot.failed = true;
+    }
     return shot;
+}
+
+void Surface::windowRepaint()
+{
+    if (m_repaintsHeld)
+        return;
+    ++m_repaints;
+    Refresh();
 }
 
 namespace {
@@ -323,12 +355,38 @@ void swapRows(QImage &layer, QImage &part, const QRect &deviceRect)
 
 } // namespace
 
+namespace {
+
+void copyRows(QImage &to, const QImage &from, const QRect &deviceRect)
+{
+    const QRect target = deviceRect.intersected(to.rect()).intersected(from.rect());
+    for (int y = target.top(); y <= target.bottom(); ++y)
+        std::memcpy(to.scanLine(y) + target.left() * 4, from.constScanLine(y) + target.left() * 4,
+                    size_t(target.width()) * 4);
+}
+
+bool sameRows(const QImage &layer, const QImage &part, const QRect &deviceRect)
+{
+    const QRect target = deviceRect.intersected(layer.rect());
+    if (target != deviceRect)
+        return false;
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        if (std::memcmp(layer.constScanLine(y) + target.left() * 4, part.constScanLine(y - deviceRect.top()),
+                        size_t(target.width()) * 4) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QRect Surface::swap(Snapshot &shot)
 {
-    if (shot.persistent.isNull() || !qFuzzyCompare(shot.deviceScale, m_dpr) || !ensureLayers())
+    if (!shot.holds() || !qFuzzyCompare(shot.deviceScale, m_dpr) || !ensureLayers())
         return {};
     if (shot.deviceRect == m_persist.rect() && shot.persistent.size() == m_persist.size() &&
-        shot.persistent.format() == m_persist.format()) {
+        shot.persistent.format() == m_persist.format() && shot.screen.size() == m_screen.size() &&
+        shot.screen.format() == m_screen.format()) {
         // The whole of both layers: the images themselves change places.
         std::swap(m_persist, shot.persistent);
         std::swap(m_screen, shot.screen);
@@ -336,13 +394,24 @@ QRect Surface::swap(Snapshot &shot)
         swapRows(m_persist, shot.persistent, shot.deviceRect);
         swapRows(m_screen, shot.screen, shot.deviceRect);
     }
+    if (shot.repaints != m_repaints) {
+        copyRows(m_screen, m_persist, shot.deviceRect);
+        shot.repaints = m_repaints;
+    }
     changed(shot.area);
     return shot.area;
 }
 
+bool Surface::matches(const Snapshot &shot)
+{
+    if (!shot.holds() || !qFuzzyCompare(shot.deviceScale, m_dpr) || !ensureLayers())
+        return false;
+    return sameRows(m_persist, shot.persistent, shot.deviceRect) && sameRows(m_screen, shot.screen, shot.deviceRect);
+}
+
 QRect Surface::restore(const Snapshot &shot)
 {
-    if (shot.persistent.isNull() || !ensureLayers())
+    if (!shot.holds() || !ensureLayers())
         return {};
     if (qFuzzyCompare(shot.deviceScale, m_dpr)) {
         putBack(m_persist, shot.persistent, shot.deviceRect);

@@ -58,8 +58,9 @@ public:
     // A filled square of half-size s around (x, y), as 2s + 1 columns of the
     // current width would paint it; the current position ends at (x + s, y + s).
     QRect StampSquare(float x, float y, int s, std::int32_t color);
-    // Draws the whole picture stretched to width x height at (x, y). Only the part
-    // that falls inside the drawing area is ever scaled.
+    // Draws the whole picture stretched to width x height at (x, y), smoothed; at
+    // its own size, as the background picture is drawn. Only the part that falls
+    // inside the drawing area is ever scaled.
     QRect PaintPicture(const QImage &picture, double x, double y, double width, double height);
     // Clears the layer in use (both while AutoRedraw is on) down to background
     // colour and picture; the current position goes back to (0, 0).
@@ -76,7 +77,12 @@ public:
     // writing to it.
     QImage &persistentLayer();
     const QImage *screenLayer() override;
-    void windowRepaint() override { Refresh(); }
+    // The window system repainted the surface: the screen shows the persistent
+    // image again, and what only the screen held is gone for good, also from
+    // what undo puts back. While repaints are held (the window steps aside for a
+    // moment and comes back as it was), they change nothing.
+    void windowRepaint() override;
+    void holdWindowRepaints(bool hold) { m_repaintsHeld = hold; }
     void changedOutside(const QRect &area) { changed(area.intersected(bounds())); }
     // What the surface shows now: the drawing area of the screen, in device pixels.
     QImage visibleImage();
@@ -89,15 +95,25 @@ public:
         QImage persistent;
         QImage screen;
         qreal deviceScale = 1;
+        quint64 repaints = 0; // the window repaints the screen part has seen
+        bool failed = false;  // there was no memory for the copies
+        bool holds() const { return !persistent.isNull() && !screen.isNull(); }
         qint64 bytes() const { return persistent.sizeInBytes() + screen.sizeInBytes(); }
     };
     Snapshot snapshot(const QRect &area);
+    // The whole of both layers, also what lies beyond the drawing area of a window
+    // that has grown smaller: a command that repaints everything changes it all.
+    Snapshot snapshotLayers();
     // Puts both layers back inside the snapshot's rectangle, where they were. A
     // snapshot from another scale is stretched to this one.
     QRect restore(const Snapshot &snapshot);
     // Exchanges the snapshot's pixels with the layers' (same scale only): what
-    // was there before is then in the snapshot.
+    // was there before is then in the snapshot. A window repaint since the
+    // snapshot was taken has removed what only the screen held, so the screen
+    // then shows the persistent image there, as the repaint would have left it.
     QRect swap(Snapshot &snapshot);
+    // Whether the layers hold exactly the snapshot's pixels.
+    bool matches(const Snapshot &snapshot);
     // Called with the rectangle of the layers (device pixels) that a drawing
     // operation is about to change, before it changes.
     void setChangeHook(std::function<void(const QRect &)> hook) { m_changeHook = std::move(hook); }
@@ -115,6 +131,7 @@ private:
     QRect penBounds(QPointF a, QPointF b) const;
     QSize deviceSize(QSize logical) const;
     QRect toDevice(const QRect &logical) const;
+    Snapshot copyLayers(const QRect &logical, const QRect &deviceRect);
     template <typename Draw>
     QRect drawOnLayers(const QRect &touched, Draw &&draw);
 
@@ -129,6 +146,8 @@ private:
     bool m_autoRedraw = false;
     bool m_persistStale = true;
     bool m_screenStale = true;
+    bool m_repaintsHeld = false;
+    quint64 m_repaints = 0;
     std::function<void(const QRect &)> m_changeHook;
 };
 

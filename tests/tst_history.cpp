@@ -3,11 +3,67 @@
 #include "MainFixture.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <malloc.h>
+#include <sys/resource.h>
 
 using namespace testing;
 
 namespace {
+
+// The drawing and its history, without a window.
+struct Model
+{
+    canvas::Surface surface;
+    canvas::History history{surface};
+
+    explicit Model(QSize area, qreal scale = 1)
+    {
+        surface.setArea(area, scale);
+        surface.setDrawWidth(5);
+    }
+    void stroke(QPointF from, QPointF to)
+    {
+        history.begin({}, canvas::History::Extent::Touched);
+        surface.PSet(float(from.x()), float(from.y()), 0);
+        surface.Line(float(to.x()), float(to.y()), 0);
+        history.end({});
+    }
+    QImage layers()
+    {
+        QImage both = surface.persistentLayer().copy();
+        return both.height() ? both : QImage();
+    }
+};
+
+// Lowers the address space the process may take to what it takes now plus
+// `headroom` bytes, for as long as it lives. Large blocks then come from the
+// system, not from memory the allocator kept from earlier tests.
+class AddressSpaceLimit
+{
+public:
+    explicit AddressSpaceLimit(qint64 headroom)
+    {
+        mallopt(M_MMAP_THRESHOLD, 1 << 20);
+        malloc_trim(0);
+        getrlimit(RLIMIT_AS, &m_old);
+        QFile status(QStringLiteral("/proc/self/status"));
+        status.open(QIODevice::ReadOnly);
+        qint64 used = 0;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                used = line.mid(7).trimmed().split(' ').first().toLongLong() * 1024;
+        rlimit lowered = m_old;
+        lowered.rlim_cur = rlim_t(used + headroom);
+        setrlimit(RLIMIT_AS, &lowered);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_old); }
+
+private:
+    rlimit m_old{};
+};
 
 // Everything a step may change.
 struct Document
@@ -108,6 +164,133 @@ private slots:
         QVERIFY(!action(w, "CmdRedo")->isEnabled());
     }
 
+    // A command that repaints everything changes the whole layers, also what
+    // lies beyond a window that has grown smaller; undo puts all of it back.
+    void wholeStepsKeepWhatLiesBeyondTheWindow_data()
+    {
+        QTest::addColumn<QString>("step");
+        for (const char *step : {"clear", "load", "scale"})
+            QTest::newRow(step) << QString::fromLatin1(step);
+    }
+    void wholeStepsKeepWhatLiesBeyondTheWindow()
+    {
+        QFETCH(QString, step);
+        MainFixture f;
+        Main &w = *f.w;
+        w.CmdPicRemain_Click(1);
+        w.LoadPictureFile(quadrants);
+        w.resize(900, 600);
+        QTest::qWait(10);
+        f.drag({700, 300}, {720, 310});
+        w.resize(400, 300);
+        QTest::qWait(10);
+        if (step == QLatin1String("clear"))
+            w.CmdPicClear_Click();
+        else if (step == QLatin1String("load"))
+            w.LoadPictureFile(quadrants);
+        else
+            w.CmdPicRatio_Click(3);
+        w.CmdUndo_Click();
+        w.resize(900, 600);
+        QTest::qWait(10);
+        QCOMPARE(f.surface().pixel(710, 305), Black);
+    }
+
+    // A window repaint removes what only the screen held; undo never brings it
+    // back, but shows what the repaint would have left.
+    void undoAfterARepaint_data()
+    {
+        QTest::addColumn<bool>("hold");
+        QTest::newRow("hold off") << false;
+        QTest::newRow("hold on") << true;
+    }
+    void undoAfterARepaint()
+    {
+        QFETCH(bool, hold);
+        Model m(QSize(300, 200));
+        m.surface.setAutoRedraw(hold);
+        m.stroke({10, 30}, {290, 30}); // A
+        const int a = countPixels(visible(m.surface), Black, QRect(0, 20, 300, 20));
+        m.stroke({150, 5}, {150, 195}); // B, across A
+        const QRect belowA(140, 40, 20, 160);
+        const int b = countPixels(visible(m.surface), Black, belowA);
+        m.surface.windowRepaint();
+        QVERIFY(m.history.undo({}));
+        const QImage undone = visible(m.surface);
+        QCOMPARE(countPixels(undone, Black, QRect(0, 20, 300, 20)), hold ? a : 0);
+        QCOMPARE(countPixels(undone, Black, belowA), 0);
+        QVERIFY(m.history.redo({}));
+        QCOMPARE(countPixels(visible(m.surface), Black, belowA), hold ? b : 0);
+        QVERIFY(m.history.undo({}) && m.history.undo({}));
+        QCOMPARE(countPixels(visible(m.surface), White), 300 * 200);
+    }
+
+    // On a fractional scale neighbouring tiles share device pixels, and a later
+    // tile may record pixels an earlier part of the step already changed.
+    void overlappingRecordsUndoExactly_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("x1") << 1.0;
+        QTest::newRow("x1.5") << 1.5;
+        QTest::newRow("x2") << 2.0;
+    }
+    void overlappingRecordsUndoExactly()
+    {
+        QFETCH(qreal, scale);
+        Model m(QSize(300, 200), scale);
+        QImage picture(97, 61, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(x * 2, y * 4, (x * y) % 256));
+        m.surface.setAutoRedraw(true);
+        m.stroke({20, 20}, {200, 150});
+        const QImage before = m.layers();
+        const QImage screenBefore = visible(m.surface);
+        m.history.begin({}, canvas::History::Extent::Touched);
+        // The first ends just inside the second 64-pixel tile, the second reaches
+        // into the third, whose record starts a column early at x1.5.
+        m.surface.PaintPicture(picture, 5, 5, 80, 40);
+        m.surface.PaintPicture(picture.mirrored(true, false), 7, 5, 80, 40);
+        m.history.end({});
+        const QImage after = m.layers();
+        QVERIFY(m.history.undo({}));
+        QCOMPARE(m.layers(), before);
+        QCOMPARE(visible(m.surface), screenBefore);
+        QVERIFY(m.history.redo({}));
+        QCOMPARE(m.layers(), after);
+    }
+
+    // No memory for the record of a whole-surface step: the history goes, as for
+    // a step too large to keep; the command still happens, and nothing breaks.
+    void noMemoryForTheRecord_data()
+    {
+        QTest::addColumn<double>("headroom"); // in layers
+        QTest::newRow("neither copy fits") << 0.5;
+        QTest::newRow("only one copy fits") << 1.5;
+    }
+    void noMemoryForTheRecord()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizers reserve the address space themselves");
+#endif
+        QFETCH(double, headroom);
+        Model m(QSize(4000, 3000));
+        m.surface.setAutoRedraw(true);
+        m.stroke({10, 10}, {500, 400});
+        QVERIFY(m.history.canUndo());
+        const qint64 layer = m.surface.persistentLayer().sizeInBytes();
+        {
+            AddressSpaceLimit limit(qint64(headroom * double(layer)));
+            m.history.begin({}, canvas::History::Extent::Whole);
+            m.surface.Cls(); // the command: in place, without memory of its own
+            m.history.end({});
+        }
+        QCOMPARE(m.history.steps(), 0);
+        QVERIFY(!m.history.undo({}));
+        m.surface.windowRepaint();
+        QCOMPARE(countPixels(visible(m.surface), White, QRect(0, 0, 600, 500)), 600 * 500);
+    }
+
     void toolSwitchDuringADragIsOneStep()
     {
         MainFixture f;
@@ -139,6 +322,10 @@ private slots:
         QVERIFY(!action(w, "CmdUndo")->isEnabled());
         f.drag({10, 10}, {50, 50});
         w.CmdUndo_Click();
+        // A command that changes nothing records nothing, and keeps the redo.
+        w.CmdPicClear_Click();
+        QVERIFY(w.history().canRedo());
+        QCOMPARE(w.history().steps(), 1);
         f.drag({10, 20}, {50, 60}); // a new step after an undo drops the redo
         QVERIFY(!w.history().canRedo());
     }
