@@ -109,20 +109,25 @@ private:
     void showScreenHold();
     void showPenColor();
     void showToolbar();
-    void reportUnreadable(const QString &path);
+    // `what` names the file, or what the picture came from when it has none.
+    void reportUnreadable(const QString &what);
     bool requirePicture(const QString &message);
     void loadPicture(const QString &path, const QString &previousFile);
     // Steps of the history: what the document is now, and the step's bounds.
     canvas::DocumentState documentState() const;
-    void beginStep(canvas::History::Extent extent, const QString &previousFile);
-    void beginStep(canvas::History::Extent extent) { beginStep(extent, CDialog.FileName); }
+    void beginStep(canvas::History::Extent extent, const QString &previousFile, qreal previousScale);
+    void beginStep(canvas::History::Extent extent) { beginStep(extent, CDialog.FileName, m_fileScale); }
     void endStep();
     void showHistory();
     void restoreDocument(const std::optional<canvas::DocumentState> &state);
     void finishPasteWrite();
     // A picture that has no file (pasted, captured), loaded through a file of its
-    // own as if the load command had chosen that file.
-    void loadPictureWithoutFile(const QImage &picture);
+    // own as if the load command had chosen that file. `source` names it in a
+    // message.
+    void loadPictureWithoutFile(const QImage &picture, const QString &source);
+    // Ends a stroke still in progress: the window is about to step aside, and
+    // the button will come up where no mouse-up reaches the surface.
+    void endStroke();
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
@@ -130,6 +135,10 @@ private:
     canvas::ToolState m_tools;
     canvas::History m_history{m_surface};
     imaging::PictureReader m_pictures;
+    // The remembered file's pixels to a logical pixel at 100%: 1 for a file the
+    // user chose, the screen's scale for a captured screen, so that 100% shows
+    // the picture as it first showed.
+    qreal m_fileScale = 1;
     std::unique_ptr<QTemporaryDir> m_pasteDir; // pasted pictures, removed at exit
     int m_pastes = 0;
     std::future<QString> m_pasteWrite; // the last pasted picture's file, being written

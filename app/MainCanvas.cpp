@@ -28,15 +28,22 @@ void Main::PicBox_MouseUp(int, int, float, float)
     endStep();
 }
 
-canvas::DocumentState Main::documentState() const
+void Main::endStroke()
 {
-    return {m_surface.Picture(), m_tools.pictureLoaded(), CDialog.FileName};
+    if (m_tools.drawing() == true)
+        PicBox_MouseUp(0, 0, 0, 0);
 }
 
-void Main::beginStep(canvas::History::Extent extent, const QString &previousFile)
+canvas::DocumentState Main::documentState() const
+{
+    return {m_surface.Picture(), m_tools.pictureLoaded(), CDialog.FileName, m_fileScale};
+}
+
+void Main::beginStep(canvas::History::Extent extent, const QString &previousFile, qreal previousScale)
 {
     canvas::DocumentState before = documentState();
     before.file = previousFile;
+    before.fileScale = previousScale;
     m_history.begin(before, extent);
 }
 
@@ -62,6 +69,7 @@ void Main::restoreDocument(const std::optional<canvas::DocumentState> &state)
         m_surface.adoptPicture(state->picture);
         m_tools.setPictureLoaded(state->pictureLoaded);
         CDialog.FileName = state->file;
+        m_fileScale = state->fileScale;
     }
     showHistory();
 }

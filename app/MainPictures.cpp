@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "forms/App.h"
+#include "forms/StepAside.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
 #include "imaging/PictureSave.h"
@@ -33,10 +34,10 @@ QString openFilter()
 
 } // namespace
 
-void Main::reportUnreadable(const QString &path)
+void Main::reportUnreadable(const QString &what)
 {
     m_platform.MsgBox(QStringLiteral("画像を読み込めませんでした。") + QStringLiteral("\r\n") +
-                          QDir::toNativeSeparators(path),
+                          QDir::toNativeSeparators(what),
                       forms::vbCritical, forms::AppTitle());
 }
 
@@ -73,13 +74,16 @@ void Main::LoadPictureFile(const QString &path)
 
 void Main::loadPicture(const QString &path, const QString &previousFile)
 {
+    // A file the user chose shows one of its pixels to a logical pixel.
+    const qreal previousScale = m_fileScale;
+    m_fileScale = 1;
     const imaging::Picture picture = m_pictures.read(path);
     if (!picture.ok()) {
         // Nothing changes, but the user learns why nothing happened.
         reportUnreadable(path);
         return;
     }
-    beginStep(canvas::History::Extent::Whole, previousFile);
+    beginStep(canvas::History::Extent::Whole, previousFile, previousScale);
     m_surface.setPicture(picture.image);
     m_tools.setPictureLoaded(true);
     endStep();
@@ -119,7 +123,7 @@ void Main::CmdPicPaste_Click()
     if (!content.image.isNull()) {
         QImage image = content.image;
         image.setDevicePixelRatio(1); // a pasted picture shows at one pixel to a pixel
-        loadPictureWithoutFile(image);
+        loadPictureWithoutFile(image, QStringLiteral("クリップボードの画像"));
         return;
     }
     const QString path = singleLocalFile(content.urls.mid(0, 1));
@@ -130,7 +134,7 @@ void Main::CmdPicPaste_Click()
     m_platform.MsgBox(QStringLiteral("クリップボードに画像がありません"), forms::vbInformation, forms::AppTitle());
 }
 
-void Main::loadPictureWithoutFile(const QImage &picture)
+void Main::loadPictureWithoutFile(const QImage &picture, const QString &source)
 {
     // The picture becomes a file of its own, so that the scale commands read it
     // again like any picture file. PNG keeps every pixel, so the picture shows at
@@ -141,14 +145,17 @@ void Main::loadPictureWithoutFile(const QImage &picture)
         m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
     const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
     if (!m_pasteDir->isValid() || picture.sizeInBytes() > qint64(imaging::AllocationLimitMiB) << 20) {
-        reportUnreadable(path);
+        reportUnreadable(source); // the file was never written: name what the user did
         return;
     }
     m_pasteWrite =
         std::async(std::launch::async, [picture, path] { return imaging::savePicture(picture, path, imaging::Fast); });
     const QString previous = CDialog.FileName;
+    const qreal previousScale = m_fileScale;
     CDialog.FileName = path;
-    beginStep(canvas::History::Extent::Whole, previous);
+    // The file holds the picture's own pixels; at 100% they show as they do now.
+    m_fileScale = picture.devicePixelRatio();
+    beginStep(canvas::History::Extent::Whole, previous, previousScale);
     m_surface.setPicture(picture);
     m_tools.setPictureLoaded(true);
     endStep();
@@ -156,18 +163,18 @@ void Main::loadPictureWithoutFile(const QImage &picture)
 
 void Main::CmdScreenCapture_Click()
 {
+    endStroke();
     forms::BusyPointer busy(m_platform);
     QScreen *on = screen();
     const bool shown = isVisible();
-    const QPoint at = pos();
-    const QSize size = this->size();
+    forms::StepAside aside(*this);
     // Hiding and showing the window for the capture is ours, not the window
     // system's: the surface comes back as it was, held or not.
-    const canvas::Surface::Snapshot kept = m_surface.snapshot(m_surface.bounds());
+    m_surface.holdWindowRepaints(true);
     if (shown) {
         // Off the screen first, really: until the window system has taken the
         // window away and what lay under it has been drawn again.
-        hide();
+        aside.leave();
         QElapsedTimer waited;
         waited.start();
         while (windowHandle() && windowHandle()->isExposed() && waited.elapsed() < 500) {
@@ -180,19 +187,17 @@ void Main::CmdScreenCapture_Click()
     // In device pixels: on a scaled screen the picture keeps them, and shows sharp.
     const std::optional<QImage> shot = m_platform.captureScreen(on);
     if (shown) {
-        show();
-        move(at); // where it was, as it was
-        resize(size);
-        m_surface.restore(kept);
+        aside.comeBack(); // where it was, as it was
         raise();
         activateWindow();
     }
+    m_surface.holdWindowRepaints(false);
     if (!shot) {
         m_platform.setScreenMousePointer(forms::vbDefault);
         m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
         return;
     }
-    loadPictureWithoutFile(*shot);
+    loadPictureWithoutFile(*shot, QStringLiteral("取り込んだ画面"));
 }
 
 void Main::finishPasteWrite()
@@ -206,15 +211,24 @@ void Main::CmdPicSave_Click()
     const QString filter = QStringLiteral("PNG 画像 (*.png)|*.png|") +
                            QStringLiteral("JPEG 画像 (*.jpg)|*.jpg;*.jpeg|") +
                            QStringLiteral("ビットマップ (*.bmp)|*.bmp|");
-    const std::optional<QString> path = m_platform.showSaveDialog(filter, QString());
-    if (!path)
+    const std::optional<QString> chosen = m_platform.showSaveDialog(filter, QString());
+    if (!chosen)
+        return;
+    // A name of a type that cannot be written becomes a PNG named so. The dialog
+    // asked about replacing the name it was given, not this one.
+    const QString path = imaging::savePathFor(*chosen);
+    if (path != *chosen && QFileInfo::exists(path) &&
+        m_platform.MsgBox(QDir::toNativeSeparators(path) + QStringLiteral(" は既に存在します。") +
+                              QStringLiteral("\r\n") + QStringLiteral("上書きしますか?"),
+                          forms::vbOKCancel | forms::vbExclamation | forms::vbDefaultButton2,
+                          forms::AppTitle()) != forms::vbOK)
         return;
     forms::BusyPointer busy(m_platform);
-    const QString error = imaging::savePicture(m_surface.visibleImage(), *path);
+    const QString error = imaging::savePicture(m_surface.visibleImage(), path);
     if (!error.isEmpty()) {
         m_platform.setScreenMousePointer(forms::vbDefault);
         m_platform.MsgBox(QStringLiteral("画像を保存できませんでした。") + QStringLiteral("\r\n") +
-                              QDir::toNativeSeparators(*path),
+                              QDir::toNativeSeparators(path),
                           forms::vbCritical, forms::AppTitle());
     }
 }
@@ -241,8 +255,9 @@ void Main::CmdPicRatio_Click(int Index)
     imaging::LoadOptions options;
     options.reduceBy = P == 25 ? 4 : P == 50 ? 2 : 1;
     const QSize area = m_surface.area();
-    options.needed =
-        QRect(0, 0, int(std::ceil(area.width() * 100.0 / P)) + 2, int(std::ceil(area.height() * 100.0 / P)) + 2);
+    const qreal fileScale = m_fileScale > 0 ? m_fileScale : 1;
+    options.needed = QRect(0, 0, int(std::ceil(area.width() * fileScale * 100.0 / P)) + 2,
+                           int(std::ceil(area.height() * fileScale * 100.0 / P)) + 2);
     const imaging::Picture picture = m_pictures.read(CDialog.FileName, options);
     if (!picture.ok()) {
         // The remembered file is gone or no longer a picture: leave the surface as
@@ -252,9 +267,11 @@ void Main::CmdPicRatio_Click(int Index)
         return;
     }
     beginStep(canvas::History::Extent::Whole);
+    // The natural size is what the picture showed when it came: a captured
+    // screen's file holds device pixels.
     const QSizeF natural(picture.naturalSize);
-    const double W = double(float(natural.width())) * P / 100.0;
-    const double H = double(float(natural.height())) * P / 100.0;
+    const double W = double(float(natural.width() / fileScale)) * P / 100.0;
+    const double H = double(float(natural.height() / fileScale)) * P / 100.0;
     m_surface.setPicture(QImage());
     // The picture held covers part of the file (the rest would fall outside the
     // surface): it is drawn at the place and size that part has in the W x H whole.

@@ -1,5 +1,7 @@
 #include "forms/ScreenCapture.h"
 
+#include "forms/RegularFile.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -110,12 +112,16 @@ std::optional<QImage> portalScreenshot(int timeoutMs)
     const QUrl uri(waiter.results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
         return std::nullopt;
-    const QString path = uri.toLocalFile();
-    QImageReader reader(path);
+    // Read as any picture file is: only a regular file, opened without blocking.
+    // It is the portal's file, never ours to delete.
+    QFile file;
+    qint64 size = 0;
+    QString error;
+    if (!openRegularFile(uri.toLocalFile(), file, size, error))
+        return std::nullopt;
+    QImageReader reader(&file);
     reader.setAllocationLimit(256);
     const QImage image = reader.read();
-    if (waiter.results.value(QStringLiteral("temporary")).toBool())
-        QFile::remove(path);
     if (image.isNull())
         return std::nullopt;
     return image;

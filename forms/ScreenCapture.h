@@ -18,7 +18,7 @@ std::optional<QImage> grabScreen(QScreen *screen);
 
 // The portal's way, for Wayland. Empty when the portal is missing, refuses, or
 // does not answer within `timeoutMs`. The file it answers with is read like any
-// picture file and deleted afterwards only if the answer says it is temporary.
+// picture file (a regular file only) and left where it is.
 std::optional<QImage> portalScreenshot(int timeoutMs = 10000);
 
 // Whether screens are taken through the portal here.

@@ -1,5 +1,7 @@
 #include "imaging/PictureFile.h"
 
+#include "forms/RegularFile.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -8,9 +10,6 @@
 #include <cstdlib>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace imaging {
 
@@ -21,36 +20,6 @@ Picture failure(const QString &why)
     Picture p;
     p.error = why;
     return p;
-}
-
-// Opens without blocking and checks what was opened, not what the name pointed to
-// a moment earlier: only a regular file is read.
-bool openRegular(const QString &path, QFile &file, qint64 &size, QString &error)
-{
-    if (path.isEmpty()) {
-        error = QStringLiteral("no file");
-        return false;
-    }
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        error = QStringLiteral("cannot open");
-        return false;
-    }
-    struct stat st
-    {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        error = QStringLiteral("not a regular file");
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        error = QStringLiteral("cannot open");
-        return false;
-    }
-    size = qint64(st.st_size);
-    return true;
 }
 
 quint32 le(const QByteArray &b, int at, int bytes)
@@ -176,7 +145,7 @@ Picture LoadPicture(const QString &path, const LoadOptions &options)
     QFile file;
     qint64 size = 0;
     QString error;
-    if (!openRegular(path, file, size, error))
+    if (!forms::openRegularFile(path, file, size, error))
         return failure(error);
     return decodePicture(file, options);
 }
@@ -186,7 +155,7 @@ Picture PictureReader::read(const QString &path, const LoadOptions &options)
     QFile file;
     qint64 size = 0;
     QString error;
-    if (!openRegular(path, file, size, error))
+    if (!forms::openRegularFile(path, file, size, error))
         return failure(error);
     if (size > CacheableBytes)
         return decodePicture(file, options);

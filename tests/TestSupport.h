@@ -5,6 +5,11 @@
 #include <QImage>
 #include <QRect>
 #include <QRgb>
+#include <QtGlobal>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace testing {
 
@@ -40,6 +45,40 @@ inline QImage visible(canvas::Surface &surface)
 {
     return surface.screenLayer()->copy(QRect(QPoint(0, 0), surface.area()));
 }
+
+// Proves only that what runs while it lives does not hang: the test ends with a
+// failure if it takes longer than `seconds`. Give it ten times the usual time or
+// more; speed is measured in the benchmarks, never here.
+class Watchdog
+{
+public:
+    Watchdog(int seconds, const char *what) : m_what(what)
+    {
+        m_thread = std::thread([this, seconds] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_finished; }))
+                qFatal("%s did not finish within %d s: it hangs", m_what, seconds);
+        });
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    const char *m_what;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
 
 constexpr QRgb Black = 0xFF000000;
 constexpr QRgb White = 0xFFFFFFFF;

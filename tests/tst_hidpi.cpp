@@ -132,6 +132,39 @@ private slots:
         QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected);
     }
 
+    // 100% redraws a picture without a file of its own exactly as it first
+    // showed: a captured screen at one of its pixels to a device pixel, a
+    // pasted picture at one to a logical pixel.
+    void fullSizeShowsAsItFirstShowed_data()
+    {
+        QTest::addColumn<bool>("capture");
+        QTest::newRow("captured") << true;
+        QTest::newRow("pasted") << false;
+    }
+    void fullSizeShowsAsItFirstShowed()
+    {
+        QFETCH(bool, capture);
+        MainFixture f;
+        QImage picture(int(120 * scale), int(60 * scale), QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb((x * 7) % 256, (y * 5) % 256, 90));
+        if (capture) {
+            picture.setDevicePixelRatio(scale);
+            f.platform.captureAnswers.push_back(picture);
+            f.w->CmdScreenCapture_Click();
+        } else {
+            f.platform.clipboardContent = {picture, {}};
+            f.w->CmdPicPaste_Click();
+        }
+        const QImage first = f.w->surface().visibleImage();
+        f.w->CmdPicRatio_Click(2);
+        QCOMPARE(f.w->surface().visibleImage(), first);
+        f.w->CmdPicRatio_Click(3); // 200% and back: the remembered scale is kept
+        f.w->CmdPicRatio_Click(2);
+        QCOMPARE(f.w->surface().visibleImage(), first);
+    }
+
     void toolbarLooksScale()
     {
         MainFixture f;

@@ -141,14 +141,20 @@ private slots:
     void screenCapture_data()
     {
         QTest::addColumn<bool>("taken");
-        QTest::newRow("taken") << true;
-        QTest::newRow("not taken") << false;
+        QTest::addColumn<bool>("midDrag");
+        QTest::newRow("taken") << true << false;
+        QTest::newRow("not taken") << false << false;
+        // The button comes up while the window is away: the stroke ends first.
+        QTest::newRow("started mid-drag") << false << true;
     }
     void screenCapture()
     {
         QFETCH(bool, taken);
+        QFETCH(bool, midDrag);
         MainFixture f;
         f.drag({300, 20}, {320, 40});
+        if (midDrag)
+            f.press(100, 100);
         const QImage before = f.surface();
         const QRect place = f.w->geometry();
         QImage screen(200, 100, QImage::Format_RGB32);
@@ -167,6 +173,8 @@ private slots:
             QCOMPARE(f.platform.msgBoxes.at(0).title, QStringLiteral("Sketrin"));
             QCOMPARE(f.surface(), before);
             QVERIFY(!f.w->tools().pictureLoaded());
+            f.move(200, 150); // hovering afterwards draws nothing
+            QCOMPARE(f.surface(), before);
             return;
         }
         // Loaded as a pasted picture: at its natural size, and read again by the
@@ -184,7 +192,8 @@ private slots:
         QTest::addColumn<bool>("nullImage");
         QTest::addColumn<QByteArray>("format"); // written; empty when the save fails
         QTest::newRow("png") << "a.png" << false << QByteArray("png");
-        QTest::newRow("no ending is png") << "plain" << false << QByteArray("png");
+        QTest::newRow("no ending: no type to write") << "plain" << false << QByteArray();
+        QTest::newRow("type with no writer") << "a.gif" << false << QByteArray();
         QTest::newRow("jpeg") << "a.JPG" << false << QByteArray("jpeg");
         QTest::newRow("bmp") << "a.bmp" << false << QByteArray("bmp");
         QTest::newRow("a folder that vanished") << "gone/a.png" << false << QByteArray();
@@ -212,6 +221,7 @@ private slots:
                 QVERIFY(old.open(QIODevice::ReadOnly));
                 QCOMPARE(old.readAll(), QByteArray("old contents"));
             }
+            QVERIFY(name == QLatin1String("old.png") || !QFileInfo::exists(path));
             QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.png.*"), QStringLiteral("old.*")}),
                      name == QLatin1String("old.png") ? QStringList{QStringLiteral("old.png")} : QStringList{});
             return;
@@ -220,6 +230,79 @@ private slots:
         QCOMPARE(reader.format(), format);
         const QRgb p = reader.read().pixel(5, 5);
         QVERIFY(qBlue(p) >= 250 && qRed(p) <= 4 && qGreen(p) <= 4); // JPEG is near
+    }
+
+    // The type follows the name; a name whose type cannot be written becomes a
+    // PNG named so, and a file of that name is replaced only if the user agrees.
+    void saveFollowsTheName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("replace"); // the answer when asked, 0 when not asked
+        QTest::newRow(".jpe") << "a.jpe" << "a.jpe" << QByteArray("jpeg") << 0;
+        QTest::newRow(".tif") << "a.tif" << "a.tif" << QByteArray("tiff") << 0;
+        QTest::newRow(".gif cannot be written") << "a.gif" << "a.gif.png" << QByteArray("png") << 0;
+        QTest::newRow(".txt") << "notes.txt" << "notes.txt.png" << QByteArray("png") << 0;
+        QTest::newRow("replacing agreed") << "b.gif" << "b.gif.png" << QByteArray("png") << int(forms::vbOK);
+        QTest::newRow("replacing refused") << "c.gif" << "c.gif.png" << QByteArray() << int(forms::vbCancel);
+    }
+    void saveFollowsTheName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, format);
+        QFETCH(int, replace);
+        const QString target = dir.filePath(written);
+        QFile::remove(dir.filePath(name));
+        QFile::remove(target);
+        if (replace) {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old contents");
+        }
+        MainFixture f;
+        f.platform.msgBoxAnswers.push_back(replace ? replace : int(forms::vbOK));
+        f.platform.saveAnswers.push_back(dir.filePath(name));
+        f.w->CmdPicSave_Click();
+        QCOMPARE(f.platform.msgBoxes.size(), replace ? 1 : 0);
+        if (written != name)
+            QVERIFY(!QFileInfo::exists(dir.filePath(name)));
+        QImageReader reader(target);
+        QCOMPARE(reader.format(), format.isEmpty() ? QByteArray() : format);
+        if (format.isEmpty()) {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), QByteArray("old contents"));
+        }
+    }
+
+    // A picture too large to take in: the message names what the user did, not
+    // a file that was never written.
+    void oversizedPictureWithoutFile_data()
+    {
+        QTest::addColumn<bool>("capture");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("paste") << false << QStringLiteral("クリップボードの画像");
+        QTest::newRow("capture") << true << QStringLiteral("取り込んだ画面");
+    }
+    void oversizedPictureWithoutFile()
+    {
+        QFETCH(bool, capture);
+        QFETCH(QString, named);
+        MainFixture f;
+        const QImage huge(9000, 8000, QImage::Format_RGB32); // 275 MB, never touched
+        QVERIFY(!huge.isNull());
+        if (capture) {
+            f.platform.captureAnswers.push_back(huge);
+            f.w->CmdScreenCapture_Click();
+        } else {
+            f.platform.clipboardContent = {huge, {}};
+            f.w->CmdPicPaste_Click();
+        }
+        QCOMPARE(f.platform.msgBoxes.size(), 1);
+        QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("画像を読み込めませんでした。\r\n") + named);
+        QVERIFY(!f.w->tools().pictureLoaded());
     }
 
     void saveAndCopyCommands()
