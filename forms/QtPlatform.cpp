@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QNetworkAccessManager>
@@ -16,6 +17,8 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QThread>
 
 namespace forms {
@@ -44,6 +47,30 @@ QString displayText(const QString &text)
     out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return out;
 }
+
+namespace {
+
+// QMessageBox wraps anything wider than about 500 pixels; a prompt is written in
+// the lines it should show, so only a line too wide for the screen may wrap.
+void keepLinesWhole(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    QScreen *screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (!label || !screen)
+        return;
+    const QFontMetrics metrics = label->fontMetrics();
+    int widest = 0;
+    for (const QString &line : label->text().split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    // The icon, the margins and the frame take some of the screen's width.
+    const QWidget *icon = box.findChild<QLabel *>(QStringLiteral("qt_msgboxex_icon_label"));
+    const int around =
+        (icon ? icon->sizeHint().width() : 0) + 4 * box.style()->pixelMetric(QStyle::PM_LayoutLeftMargin) + 40;
+    if (widest + around <= screen->availableGeometry().width())
+        label->setMinimumWidth(widest + 1);
+}
+
+} // namespace
 
 QtPlatform::QtPlatform() = default;
 
@@ -84,6 +111,7 @@ int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
         box.setEscapeButton(ok);
     }
     box.setDefaultButton((style & vbDefaultButton2) && cancel ? cancel : ok);
+    keepLinesWhole(box);
     box.exec();
     return box.clickedButton() == ok ? vbOK : vbCancel;
 }
@@ -114,6 +142,7 @@ std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const Q
     if (!fileName.isEmpty()) {
         const QFileInfo info(fileName);
         dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

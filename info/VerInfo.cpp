@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <utility>
 
 namespace {
 
@@ -98,9 +99,14 @@ void VerInfo::URL_Click()
 
 bool VerInfo::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == URL && event->type() == QEvent::MouseButtonDblClick) {
+        // A double-click opens the page once: its release is not a second click.
+        m_linkSecondPress = true;
+        return true;
+    }
     if (watched == URL && event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
-        if (URL->rect().contains(me->position().toPoint()))
+        if (!std::exchange(m_linkSecondPress, false) && URL->rect().contains(me->position().toPoint()))
             URL_Click();
         return true;
     }

@@ -41,4 +41,5 @@ protected:
 
 private:
     forms::Platform &m_platform;
+    bool m_linkSecondPress = false; // the link's press was a double-click's second
 };

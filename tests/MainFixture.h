@@ -109,6 +109,28 @@ struct MainFixture
     }
 };
 
+// Mouse events sent straight to a widget, in the order the window system
+// delivers them, with no double-click made up from their timing: a click is a
+// press and a release, a double-click a click, then a double-click event (the
+// second press) and its release.
+inline void sendMouse(QWidget *w, QEvent::Type type, QPoint at)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &event);
+}
+inline void click(QWidget *w, QPoint at)
+{
+    sendMouse(w, QEvent::MouseButtonPress, at);
+    sendMouse(w, QEvent::MouseButtonRelease, at);
+}
+inline void doubleClick(QWidget *w, QPoint at)
+{
+    click(w, at);
+    sendMouse(w, QEvent::MouseButtonDblClick, at);
+    sendMouse(w, QEvent::MouseButtonRelease, at);
+}
+
 // Button looks read from the button's own pixels: the background where the picture
 // is transparent, and the frame at the four edges.
 inline QRgb buttonBackground(forms::PictureBox *button)

@@ -6,11 +6,15 @@
 #include "info/VerInfo.h"
 #include "info/ZELVO.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace testing;
@@ -155,6 +159,80 @@ private slots:
         QTest::mouseClick(v.URL, Qt::LeftButton, {}, QPoint(10, 8));
         QCOMPARE(platform.openedUrls, QList<QUrl>{QUrl(info::HomePageAddress())});
         QVERIFY(v.isVisible());
+    }
+
+    void linkDoubleClickOpensThePageOnce()
+    {
+        forms::ScriptedPlatform platform;
+        VerInfo v(platform);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        doubleClick(v.URL, QPoint(10, 8));
+        QCOMPARE(platform.openedUrls.size(), 1);
+        click(v.URL, QPoint(10, 8));
+        QCOMPARE(platform.openedUrls.size(), 2);
+    }
+
+    // The real message box, looked at while it waits for an answer.
+    void messageBoxKeepsItsLines_data()
+    {
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<bool>("whole");
+        const QString crlf = QStringLiteral("\r\n");
+        QTest::newRow("four long lines")
+            << QStringLiteral("Sketrinより前面に他のアプリケーションを重ねると、それまでに書いた部分は消えますが") +
+                   crlf + QStringLiteral("この機能は、それをメモリに保持しておき消えないようにする機能です。") + crlf +
+                   QStringLiteral(
+                       "しかし多くのマシンパワーを必要とし、さらにバッファは限られているので、領域が大きすぎると") +
+                   crlf + QStringLiteral("使用できません。")
+            << true;
+        QTest::newRow("wider than the screen") << QStringLiteral("wide words ").repeated(120) << false;
+    }
+    void messageBoxKeepsItsLines()
+    {
+        QFETCH(QString, prompt);
+        QFETCH(bool, whole);
+        forms::QtPlatform platform;
+        int widest = 0;
+        int labelWidth = 0;
+        int boxWidth = 0;
+        QTimer::singleShot(0, [&] {
+            QWidget *box = QApplication::activeModalWidget();
+            auto *label = box ? box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")) : nullptr;
+            if (label) {
+                for (const QString &line : label->text().split(QLatin1Char('\n')))
+                    widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+                labelWidth = label->contentsRect().width();
+                boxWidth = box->frameGeometry().width();
+            }
+            if (box)
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        platform.MsgBox(prompt, forms::vbInformation, QStringLiteral("box"));
+        QVERIFY(widest > 500); // wider than QMessageBox wraps on its own
+        QCOMPARE(labelWidth >= widest, whole);
+        QVERIFY(boxWidth <= QGuiApplication::primaryScreen()->availableGeometry().width());
+    }
+
+    void openDialogShowsTheRememberedFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("remembered.bmp"));
+        QImage(4, 4, QImage::Format_RGB32).save(file);
+        forms::QtPlatform platform;
+        QString named;
+        QString folder;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            named = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+            folder = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        QVERIFY(!platform.showOpenDialog(QStringLiteral("ビットマップ|*.bmp|"), file, 0));
+        QCOMPARE(named, QStringLiteral("remembered.bmp"));
+        QCOMPARE(folder, QFileInfo(file).absolutePath());
     }
 
     void versionWindowCloses_data()
@@ -325,7 +403,7 @@ private slots:
         z.Vote->setCurrentIndex(0);
         z.Submit_Click();
         QVERIFY(isDone(z));
-        QTRY_VERIFY_WITH_TIMEOUT(received.contains("\r\n\r\n"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(received.contains("\r\n\r\n"), 30000);
         QVERIFY2(received.startsWith("GET /zelvo/votes.cgi?mode=vote&no=0&namber=1 HTTP/1.1\r\n"),
                  received.constData());
     }

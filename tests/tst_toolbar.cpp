@@ -4,6 +4,7 @@
 #include "forms/LineControl.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace testing;
@@ -169,6 +170,35 @@ private slots:
         QVERIFY(!f.w->surface().AutoRedraw());
         QVERIFY(action(f.w, "CmdPicRemain", 0)->isChecked());
         QCOMPARE(lookOf(hold), L::Plain);
+    }
+
+    // As the window system delivers it: press, release, the second press as a
+    // double-click, release.
+    void doubleClickIsOneClick_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("screen-hold button") << "TBarB2" << 1 << true;
+        QTest::newRow("command button") << "TBar1" << 1 << false;
+        QTest::newRow("drawing surface: two presses") << "PicBox" << 2 << false;
+    }
+    void doubleClickIsOneClick()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, clicks);
+        QFETCH(bool, held);
+        MainFixture f;
+        auto *b = f.w->findChild<forms::PictureBox *>(box);
+        QSignalSpy downs(b, &forms::PictureBox::MouseDown);
+        QSignalSpy clicked(b, &forms::PictureBox::Click);
+        doubleClick(b, QPoint(8, 8));
+        QCOMPARE(downs.size(), clicks);
+        QCOMPARE(clicked.size(), clicks);
+        QCOMPARE(f.w->surface().AutoRedraw(), held);
+        // The next single click is a click again.
+        click(b, QPoint(8, 8));
+        QCOMPARE(clicked.size(), clicks + 1);
     }
 
     void checkedWidthButtonIsPressedAgainAfterTheReset()

@@ -1,5 +1,6 @@
 #include "toolbar/ToolButton.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace toolbar {
@@ -33,6 +34,24 @@ void ToolButton::paintEvent(QPaintEvent *event)
     p.fillRect(QRect(0, 0, 17, 1), frame);
     p.fillRect(QRect(0, 16, 17, 1), frame);
     p.fillRect(QRect(16, 0, 1, 17), frame);
+}
+
+void ToolButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Not PictureBox's default, which takes it for a press.
+    m_secondPresses |= forms::buttonBits(event->button());
+    event->accept();
+}
+
+void ToolButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    const int bit = forms::buttonBits(event->button());
+    if (m_secondPresses & bit) {
+        m_secondPresses &= ~bit;
+        event->accept();
+        return;
+    }
+    forms::PictureBox::mouseReleaseEvent(event);
 }
 
 } // namespace toolbar

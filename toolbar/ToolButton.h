@@ -27,9 +27,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A double-click is one click: its second press neither presses the button
+    // nor, on its release, clicks it.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     Look m_look = Look::Plain;
+    int m_secondPresses = 0; // buttons whose release ends a double-click
 };
 
 } // namespace toolbar
