@@ -1,12 +1,12 @@
 // The rating request against misbehaving servers on this machine. The window
 // reaches its Done state at once, nothing of the answer is read, and nothing hangs
 // when the program ends.
+#include "TestSupport.h"
 #include "forms/QtPlatform.h"
 #include "forms/ScriptedPlatform.h"
 #include "info/ZELVO.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -99,10 +99,8 @@ class TestNetwork : public QObject
             QCOMPARE(platform.msgBoxes.size(), 2);
         }
         QTest::qWait(settleMs);
-        QElapsedTimer clock;
-        clock.start();
+        testing::Watchdog watchdog(30, "ending the platform");
         platform.real.reset();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms to end").arg(clock.elapsed())));
     }
 
 private slots:
@@ -121,7 +119,7 @@ private slots:
         BadServer server(BadServer::Silent);
         NetPlatform platform;
         sendAndEnd(platform, QStringLiteral("http://127.0.0.1:%1/v.cgi").arg(server.port()), 500);
-        QTRY_COMPARE(server.connections, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server.connections, 1, 30000);
         QVERIFY(server.request.startsWith("GET /v.cgi?mode=vote&no=0&namber=3 "));
     }
 
@@ -131,7 +129,7 @@ private slots:
         NetPlatform platform;
         sendAndEnd(platform, QStringLiteral("http://127.0.0.1:%1/v.cgi").arg(server.port()), 1000);
         // The client let go as soon as the answer began.
-        QTRY_COMPARE_WITH_TIMEOUT(server.disconnects, 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.disconnects, 1, 30000);
         QVERIFY2(server.sent < 4 * 1024 * 1024, qPrintable(QString::number(server.sent)));
     }
 

@@ -6,7 +6,6 @@
 #include "imaging/PictureFile.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -449,10 +448,10 @@ private slots:
         f.w->surface().setAutoRedraw(true);
         f.drag({100, 100}, {150, 120});
         const QImage before = f.surface();
-        QElapsedTimer clock;
-        clock.start();
-        load(f, path);
-        QVERIFY(clock.elapsed() < 1000);
+        {
+            Watchdog watchdog(30, "loading an unreadable file");
+            load(f, path);
+        }
         QCOMPARE(f.platform.msgBoxes.size(), 1);
         QCOMPARE(f.platform.msgBoxes.at(0).prompt, Unreadable + path);
         QCOMPARE(f.platform.msgBoxes.at(0).style, 16);
