@@ -2,8 +2,11 @@
 #include "app/Main.h"
 
 #include "forms/App.h"
+#include "forms/GlobalShortcut.h"
 #include "forms/LineControl.h"
 #include "forms/PictureBox.h"
+#include "forms/StepAside.h"
+#include "present/DrawingWindow.h"
 #include "toolbar/Toolbar.h"
 
 #include <QAction>
@@ -106,6 +109,8 @@ void Main::createMenus()
                              QKeySequence(Qt::CTRL | Qt::Key_V));
     CmdScreenCapture = addCommand(MFile, QStringLiteral("CmdScreenCapture"), QStringLiteral("画面取り込み(&G)"),
                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+    CmdDrawOnScreen = addCommand(MFile, QStringLiteral("CmdDrawOnScreen"), QStringLiteral("画面に描く(&D)"),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
     CmdPicSave = addCommand(MFile, QStringLiteral("CmdPicSave"), QStringLiteral("名前を付けて保存(&S)..."),
                             QKeySequence(Qt::CTRL | Qt::Key_S));
     CmdScreenCopy = addCommand(MFile, QStringLiteral("CmdScreenCopy"), QStringLiteral("画面をコピー(&C)"),
@@ -167,6 +172,7 @@ void Main::createMenus()
     connect(CmdPicPaste, &QAction::triggered, this, &Main::CmdPicPaste_Click);
     connect(CmdPicSave, &QAction::triggered, this, &Main::CmdPicSave_Click);
     connect(CmdScreenCapture, &QAction::triggered, this, &Main::CmdScreenCapture_Click);
+    connect(CmdDrawOnScreen, &QAction::triggered, this, &Main::CmdDrawOnScreen_Click);
     connect(CmdScreenCopy, &QAction::triggered, this, &Main::CmdScreenCopy_Click);
     connect(CmdExit, &QAction::triggered, this, &Main::CmdExit_Click);
     connect(CmdPicClear, &QAction::triggered, this, &Main::CmdPicClear_Click);

@@ -21,8 +21,14 @@ class QMenu;
 
 namespace forms {
 class FormSurface;
+class GlobalShortcut;
 class PictureBox;
+class StepAside;
 } // namespace forms
+
+namespace present {
+class DrawingWindow;
+}
 
 namespace toolbar {
 class Toolbar;
@@ -79,6 +85,15 @@ public:
     void LoadPictureFile(const QString &path);
     void CmdPicPaste_Click();
     void CmdScreenCapture_Click();
+    // Draw on the screen: enters the drawing mode, or leaves it when it is on.
+    void CmdDrawOnScreen_Click();
+    // Enters the drawing mode unless it is on already (`sketrin --draw`).
+    void enterDrawingMode();
+    void leaveDrawingMode();
+    present::DrawingWindow *drawingWindow() const { return m_drawing.get(); }
+    // Ctrl+Shift+D from every program, where the desktop allows it; false, with
+    // the reason, where it does not.
+    bool grabDrawingKey(QString &why);
     void CmdPicSave_Click();
     void CmdScreenCopy_Click();
 
@@ -121,6 +136,12 @@ private:
     void showHistory();
     void restoreDocument(const std::optional<canvas::DocumentState> &state);
     void finishPasteWrite();
+    // The window steps off the screen for it to be taken, and comes back as it was.
+    void stepAside(forms::StepAside &aside);
+    void comeBack(forms::StepAside &aside);
+    void savePicture(const QImage &image);
+    // The tool state changed in the drawing mode: the menus, toolbar and surface follow.
+    void showTools();
     // A picture that has no file (pasted, captured), loaded through a file of its
     // own as if the load command had chosen that file. `source` names it in a
     // message.
@@ -142,6 +163,10 @@ private:
     std::unique_ptr<QTemporaryDir> m_pasteDir; // pasted pictures, removed at exit
     int m_pastes = 0;
     std::future<QString> m_pasteWrite; // the last pasted picture's file, being written
+    // The drawing mode, while it is on, and the main window's place meanwhile.
+    std::unique_ptr<present::DrawingWindow> m_drawing;
+    std::unique_ptr<forms::StepAside> m_drawingAside;
+    forms::GlobalShortcut *m_drawingKey = nullptr;
 
     // Controls
     forms::FormSurface *Client = nullptr;
@@ -154,6 +179,7 @@ private:
     QAction *CmdPicLoad = nullptr;
     QAction *CmdPicPaste = nullptr;
     QAction *CmdScreenCapture = nullptr;
+    QAction *CmdDrawOnScreen = nullptr;
     QAction *CmdPicSave = nullptr;
     QAction *CmdScreenCopy = nullptr;
     QAction *CmdExit = nullptr;

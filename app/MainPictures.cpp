@@ -161,37 +161,48 @@ void Main::loadPictureWithoutFile(const QImage &picture, const QString &source)
     endStep();
 }
 
+void Main::stepAside(forms::StepAside &aside)
+{
+    // Hiding and showing the window is ours, not the window system's: the
+    // surface comes back as it was, held or not.
+    m_surface.holdWindowRepaints(true);
+    if (!isVisible())
+        return;
+    // Off the screen first, really: until the window system has taken the window
+    // away and what lay under it has been drawn again.
+    aside.leave();
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && windowHandle()->isExposed() && waited.elapsed() < 500) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QThread::msleep(150);
+}
+
+void Main::comeBack(forms::StepAside &aside)
+{
+    if (aside.away()) {
+        aside.comeBack(); // where it was, as it was
+        if (!isMinimized()) {
+            raise();
+            activateWindow();
+        }
+    }
+    m_surface.holdWindowRepaints(false);
+}
+
 void Main::CmdScreenCapture_Click()
 {
     endStroke();
     forms::BusyPointer busy(m_platform);
     QScreen *on = screen();
-    const bool shown = isVisible();
     forms::StepAside aside(*this);
-    // Hiding and showing the window for the capture is ours, not the window
-    // system's: the surface comes back as it was, held or not.
-    m_surface.holdWindowRepaints(true);
-    if (shown) {
-        // Off the screen first, really: until the window system has taken the
-        // window away and what lay under it has been drawn again.
-        aside.leave();
-        QElapsedTimer waited;
-        waited.start();
-        while (windowHandle() && windowHandle()->isExposed() && waited.elapsed() < 500) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            QThread::msleep(5);
-        }
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(150);
-    }
+    stepAside(aside);
     // In device pixels: on a scaled screen the picture keeps them, and shows sharp.
     const std::optional<QImage> shot = m_platform.captureScreen(on);
-    if (shown) {
-        aside.comeBack(); // where it was, as it was
-        raise();
-        activateWindow();
-    }
-    m_surface.holdWindowRepaints(false);
+    comeBack(aside);
     if (!shot) {
         m_platform.setScreenMousePointer(forms::vbDefault);
         m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
@@ -207,6 +218,11 @@ void Main::finishPasteWrite()
 }
 
 void Main::CmdPicSave_Click()
+{
+    savePicture(m_surface.visibleImage());
+}
+
+void Main::savePicture(const QImage &image)
 {
     const QString filter = QStringLiteral("PNG 画像 (*.png)|*.png|") +
                            QStringLiteral("JPEG 画像 (*.jpg)|*.jpg;*.jpeg|") +
@@ -224,7 +240,7 @@ void Main::CmdPicSave_Click()
                           forms::AppTitle()) != forms::vbOK)
         return;
     forms::BusyPointer busy(m_platform);
-    const QString error = imaging::savePicture(m_surface.visibleImage(), path);
+    const QString error = imaging::savePicture(image, path);
     if (!error.isEmpty()) {
         m_platform.setScreenMousePointer(forms::vbDefault);
         m_platform.MsgBox(QStringLiteral("画像を保存できませんでした。") + QStringLiteral("\r\n") +

@@ -28,7 +28,7 @@ struct Span
     }
 };
 
-void fillRow(QImage &image, int y, const Span &span, QRgb color, const QRect &clip)
+void fillRow(QImage &image, int y, const Span &span, QRgb color, const QRect &clip, const QImage *source = nullptr)
 {
     if (span.empty() || y < clip.top() || y > clip.bottom())
         return;
@@ -38,6 +38,11 @@ void fillRow(QImage &image, int y, const Span &span, QRgb color, const QRect &cl
     if (x0 > x1)
         return;
     auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+    if (source) {
+        const auto *from = reinterpret_cast<const QRgb *>(source->constScanLine(y));
+        std::copy(from + x0, from + x1 + 1, line + x0);
+        return;
+    }
     std::fill(line + x0, line + x1 + 1, color | 0xFF000000u);
 }
 
@@ -109,9 +114,11 @@ void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color,
 }
 
 void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres, QRgb color,
-                 const QRect &clip, double scale)
+                 const QRect &clip, double scale, const QImage *source)
 {
-    const QRect area = clipped(image, clip);
+    QRect area = clipped(image, clip);
+    if (source)
+        area &= source->rect();
     if (area.isEmpty())
         return;
     // Rows and columns are device pixels; the shape is measured in logical pixels
@@ -130,7 +137,7 @@ void fillColumns(QImage &image, QPointF c, int half, double radius, bool columns
             continue;
         Span span;
         span.unite((c.x() - half - h) * scale, (c.x() + half + h) * scale);
-        fillRow(image, y, span, color, area);
+        fillRow(image, y, span, color, area, source);
     }
 }
 

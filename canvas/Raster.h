@@ -19,9 +19,10 @@ void fillCapsule(QImage &image, QPointF a, QPointF b, double radius, QRgb color,
 // (c.x + i, c.y + half), each widened by `radius`, in logical pixels; the image
 // has `scale` device pixels to a logical one. `columnsOnPixelCentres` tells
 // whether the segments run through pixel centres (odd pen widths) or along pixel
-// edges (even widths).
+// edges (even widths). With `source`, an image of the same size, the shape
+// shows the source's pixels instead of the colour.
 void fillColumns(QImage &image, QPointF c, int half, double radius, bool columnsOnPixelCentres, QRgb color,
-                 const QRect &clip, double scale = 1);
+                 const QRect &clip, double scale = 1, const QImage *source = nullptr);
 
 // A one-pixel line from pixel a to pixel b (logical), endpoints included: exactly
 // one pixel for each step along the longer axis, with no gaps. Each logical pixel

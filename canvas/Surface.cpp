@@ -132,6 +132,7 @@ void Surface::paintBase(QImage &image) const
 QRect Surface::setBackColor(std::int32_t colorWord)
 {
     m_backColor = colorWord & 0xFFFFFF;
+    m_base = QImage();
     m_persistStale = true;
     m_screenStale = true;
     changed(bounds());
@@ -141,6 +142,7 @@ QRect Surface::setBackColor(std::int32_t colorWord)
 QRect Surface::setPicture(const QImage &picture)
 {
     m_picture = picture;
+    m_base = QImage();
     m_persistStale = true;
     m_screenStale = true;
     changed(bounds());
@@ -242,6 +244,29 @@ QRect Surface::StampSquare(float x, float y, int half, std::int32_t color)
                                        [&](QImage &image, const QRect &clip, const QRect &) {
                                            raster::fillColumns(image, raster::penCentre(x, y, w), half, w / 2.0,
                                                                w % 2 == 1, rgb, clip, s);
+                                       });
+    m_current = QPointF(x + half, y + half);
+    return touched;
+}
+
+QRect Surface::UncoverSquare(float x, float y, int half)
+{
+    if (!ensureLayers())
+        return {};
+    if (m_base.size() != m_persist.size()) {
+        m_base = QImage(m_persist.size(), m_persist.format());
+        if (m_base.isNull())
+            return {};
+        m_base.setDevicePixelRatio(m_dpr);
+        paintBase(m_base);
+    }
+    const int w = m_drawWidth;
+    const QPointF centre(x, y);
+    const qreal s = m_dpr;
+    const QRect touched = drawOnLayers(penBounds(centre - QPointF(half, half), centre + QPointF(half, half)),
+                                       [&](QImage &image, const QRect &clip, const QRect &) {
+                                           raster::fillColumns(image, raster::penCentre(x, y, w), half, w / 2.0,
+                                                               w % 2 == 1, 0, clip, s, &m_base);
                                        });
     m_current = QPointF(x + half, y + half);
     return touched;

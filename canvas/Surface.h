@@ -58,6 +58,9 @@ public:
     // A filled square of half-size s around (x, y), as 2s + 1 columns of the
     // current width would paint it; the current position ends at (x + s, y + s).
     QRect StampSquare(float x, float y, int s, std::int32_t color);
+    // The same square, showing the background (colour and picture) again instead
+    // of painting a colour: an eraser that uncovers the picture beneath.
+    QRect UncoverSquare(float x, float y, int s);
     // Draws the whole picture stretched to width x height at (x, y), smoothed; at
     // its own size, as the background picture is drawn. Only the part that falls
     // inside the drawing area is ever scaled.
@@ -118,7 +121,11 @@ public:
     // operation is about to change, before it changes.
     void setChangeHook(std::function<void(const QRect &)> hook) { m_changeHook = std::move(hook); }
     // Sets the background picture the layers already show, without redrawing.
-    void adoptPicture(const QImage &picture) { m_picture = picture; }
+    void adoptPicture(const QImage &picture)
+    {
+        m_picture = picture;
+        m_base = QImage();
+    }
 
     // The most memory both layers may take. Far above any screen's needs; it keeps
     // a pathological size from taking the machine down.
@@ -140,6 +147,7 @@ private:
     QImage m_persist;
     QImage m_screen;
     QImage m_picture;
+    QImage m_base; // the background alone, at the layers' size, while an uncover needs it
     QPointF m_current{0, 0};
     std::int32_t m_backColor = 0xFFFFFF;
     int m_drawWidth = 1;

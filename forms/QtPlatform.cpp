@@ -74,6 +74,16 @@ void keepLinesWhole(QMessageBox &box)
 
 QtPlatform::QtPlatform() = default;
 
+QWidget *QtPlatform::dialogParent() const
+{
+    // Over the window in use: the main window, or the drawing mode's while the
+    // main window is away.
+    if (m_parent && m_parent->isVisible())
+        return m_parent.data();
+    QWidget *active = QApplication::activeWindow();
+    return active ? active : m_parent.data();
+}
+
 QtPlatform::~QtPlatform()
 {
     delete m_network;
@@ -82,7 +92,7 @@ QtPlatform::~QtPlatform()
 int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
 {
     // Over the window that asks: a modal window's boxes open centred over it.
-    QWidget *over = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_parent.data();
+    QWidget *over = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : dialogParent();
     QMessageBox box(over);
     box.setWindowTitle(title);
     box.setText(displayText(prompt));
@@ -119,7 +129,7 @@ int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
 std::optional<std::int32_t> QtPlatform::showColorDialog(std::int32_t initial, int flags)
 {
     Q_UNUSED(flags);
-    QColorDialog dialog(toQColor(initial), m_parent);
+    QColorDialog dialog(toQColor(initial), dialogParent());
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
@@ -129,7 +139,7 @@ std::optional<std::int32_t> QtPlatform::showColorDialog(std::int32_t initial, in
 std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const QString &fileName, int flags)
 {
     Q_UNUSED(flags);
-    QFileDialog dialog(m_parent);
+    QFileDialog dialog(dialogParent());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -151,7 +161,7 @@ std::optional<QString> QtPlatform::showOpenDialog(const QString &filter, const Q
 
 std::optional<QString> QtPlatform::showSaveDialog(const QString &filter, const QString &fileName)
 {
-    QFileDialog dialog(m_parent);
+    QFileDialog dialog(dialogParent());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -32,6 +32,8 @@ public:
     int screenMousePointer() const override { return m_pointer; }
 
 private:
+    QWidget *dialogParent() const;
+
     QPointer<QWidget> m_parent;
     QNetworkAccessManager *m_network = nullptr;
     int m_pointer = vbDefault;

@@ -25,6 +25,7 @@ public:
     void leave();
     // Shows it again as it stood; nothing when it never left.
     void comeBack();
+    bool away() const { return m_away; }
 
 private:
     QPointer<QWidget> m_window;

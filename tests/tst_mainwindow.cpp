@@ -114,6 +114,7 @@ private slots:
             QStringLiteral("  画像読み込み(&L)... [Ctrl+O]"),
             QStringLiteral("  貼り付け(&V) [Ctrl+V]"),
             QStringLiteral("  画面取り込み(&G) [Ctrl+Shift+G]"),
+            QStringLiteral("  画面に描く(&D) [Ctrl+Shift+D]"),
             QStringLiteral("  名前を付けて保存(&S)... [Ctrl+S]"),
             QStringLiteral("  画面をコピー(&C) [Ctrl+Shift+C]"),
             QStringLiteral("  -"),

@@ -1,0 +1,92 @@
+// The drawing mode: its command, the key that calls it up from every program,
+// and what it hands back to the main window.
+#include "app/Main.h"
+
+#include "forms/App.h"
+#include "forms/GlobalShortcut.h"
+#include "forms/StepAside.h"
+#include "present/DrawingWindow.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+void Main::CmdDrawOnScreen_Click()
+{
+    if (m_drawing)
+        leaveDrawingMode();
+    else
+        enterDrawingMode();
+}
+
+void Main::enterDrawingMode()
+{
+    if (m_drawing)
+        return;
+    endStroke();
+    // The monitor under the pointer, as it is, without this window on it.
+    QScreen *on = QGuiApplication::screenAt(QCursor::pos());
+    if (!on)
+        on = screen();
+    m_drawingAside = std::make_unique<forms::StepAside>(*this);
+    stepAside(*m_drawingAside);
+    const std::optional<QImage> shot = m_platform.captureScreen(on);
+    if (!shot) {
+        comeBack(*m_drawingAside);
+        m_drawingAside.reset();
+        m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
+        return;
+    }
+    m_drawing = std::make_unique<present::DrawingWindow>(*shot, on, m_tools, m_platform);
+    connect(m_drawing.get(), &present::DrawingWindow::toolsChanged, this, &Main::showTools);
+    connect(m_drawing.get(), &present::DrawingWindow::colorRequested, this, [this] {
+        CmdPenColor_Click();
+        if (m_drawing)
+            m_drawing->activateWindow();
+    });
+    connect(m_drawing.get(), &present::DrawingWindow::saveRequested, this, [this] {
+        if (m_drawing)
+            savePicture(m_drawing->session().shown());
+    });
+    connect(m_drawing.get(), &present::DrawingWindow::leaveRequested, this, &Main::leaveDrawingMode,
+            Qt::QueuedConnection);
+    m_drawing->showFullScreen();
+    m_drawing->raise();
+    m_drawing->activateWindow();
+}
+
+void Main::leaveDrawingMode()
+{
+    if (!m_drawing)
+        return;
+    // The annotated screen becomes the picture, as a captured one does: one step,
+    // to undo, save, scale or tone.
+    const QImage shown = m_drawing->session().shown();
+    m_drawing->hide();
+    m_drawing.reset();
+    comeBack(*m_drawingAside);
+    m_drawingAside.reset();
+    showTools();
+    if (!shown.isNull())
+        loadPictureWithoutFile(shown, QStringLiteral("取り込んだ画面"));
+}
+
+void Main::showTools()
+{
+    // The mode changes the one tool state; the main window's surface keeps the
+    // pen's width, as the menu commands would set it.
+    m_surface.setDrawWidth(m_tools.penSizeIndex() + 1);
+    showToolSelection();
+    showPenColor();
+}
+
+bool Main::grabDrawingKey(QString &why)
+{
+    if (!m_drawingKey) {
+        m_drawingKey = new forms::GlobalShortcut(this);
+        connect(m_drawingKey, &forms::GlobalShortcut::activated, this, &Main::CmdDrawOnScreen_Click);
+    }
+    const bool ok = m_drawingKey->start();
+    why = m_drawingKey->why();
+    return ok;
+}

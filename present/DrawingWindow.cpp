@@ -1,0 +1,194 @@
+#include "present/DrawingWindow.h"
+
+#include "canvas/ToolState.h"
+#include "forms/Platform.h"
+
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+#include <cmath>
+
+namespace present {
+
+DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_session(std::make_unique<Session>(screen, tools)), m_tools(tools), m_platform(platform)
+{
+    setObjectName(QStringLiteral("DrawingWindow"));
+    setWindowTitle(QStringLiteral("画面に描く - Sketrin"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    m_eraserPointers = {QPixmap(QStringLiteral(":/resources/eraser_small.xpm")),
+                        QPixmap(QStringLiteral(":/resources/eraser_large.xpm"))};
+    m_session->surface().setChangeListener([this](const QRect &area) { showPicture(area); });
+    if (on) {
+        setScreen(on);
+        setGeometry(on->geometry());
+    }
+    showTool();
+}
+
+DrawingWindow::~DrawingWindow()
+{
+    m_session->surface().setChangeListener({});
+}
+
+void DrawingWindow::showTool()
+{
+    if (m_tools.eraserMode()) {
+        const QPixmap &icon = m_eraserPointers[size_t(m_tools.eraserSizeIndex())];
+        setCursor(QCursor(icon, icon.width() / 2, icon.height() / 2));
+    } else {
+        unsetCursor();
+    }
+}
+
+void DrawingWindow::showPicture(const QRect &pictureArea)
+{
+    update(m_session->zoom().toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+void DrawingWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_session->zoom().setView(QSizeF(m_session->surface().area()));
+}
+
+void DrawingWindow::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    const QImage *layer = m_session->surface().screenLayer();
+    if (!layer) {
+        p.fillRect(event->rect(), Qt::black);
+        return;
+    }
+    // Only the exposed part: the picture behind it, through the zoom, unsmoothed
+    // so that a zoomed view shows the pixels as they are.
+    const Zoom &zoom = m_session->zoom();
+    const qreal s = layer->devicePixelRatio();
+    const QRectF view(event->rect());
+    const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
+    p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
+}
+
+bool DrawingWindow::handlesKey(const QKeyEvent &key) const
+{
+    const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const int k = key.key();
+    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
+        if ((k >= Qt::Key_F1 && k <= Qt::Key_F9) || k == Qt::Key_F11 || k == Qt::Key_F12 || k == Qt::Key_Delete ||
+            k == Qt::Key_Escape || k == Qt::Key_Plus || k == Qt::Key_Minus || k == Qt::Key_Equal || k == Qt::Key_0)
+            return true;
+    }
+    if (mods == Qt::ControlModifier)
+        return k == Qt::Key_Z || k == Qt::Key_Y || k == Qt::Key_S || k == Qt::Key_C;
+    if (mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return k == Qt::Key_Z || k == Qt::Key_C || k == Qt::Key_D;
+    return false;
+}
+
+bool DrawingWindow::event(QEvent *event)
+{
+    // The mode's keys are its own: the main window's shortcuts (which work from
+    // every window of the program) must not act on the main window meanwhile.
+    if (event->type() == QEvent::ShortcutOverride && handlesKey(*static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void DrawingWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handlesKey(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int k = event->key();
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const QPointF pointer = mapFromGlobal(QCursor::pos());
+    if (ctrl) {
+        if (k == Qt::Key_Z && !shift)
+            m_session->undo();
+        else if (k == Qt::Key_Y || (k == Qt::Key_Z && shift))
+            m_session->redo();
+        else if (k == Qt::Key_S)
+            emit saveRequested();
+        else if (k == Qt::Key_C && shift)
+            m_platform.setClipboardImage([this] {
+                QImage image = m_session->shown();
+                image.setDevicePixelRatio(1);
+                return image;
+            }());
+        else if (k == Qt::Key_C)
+            emit colorRequested();
+        else if (k == Qt::Key_D)
+            emit leaveRequested();
+        return;
+    }
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F9) {
+        m_tools.selectPen(k - Qt::Key_F1);
+    } else if (k == Qt::Key_F11 || k == Qt::Key_F12) {
+        m_tools.selectEraser(k == Qt::Key_F11 ? 0 : 1);
+    } else if (k == Qt::Key_Delete) {
+        m_session->clear();
+        return;
+    } else if (k == Qt::Key_Escape) {
+        emit leaveRequested();
+        return;
+    } else {
+        if (k == Qt::Key_0)
+            m_session->zoom().reset();
+        else
+            m_session->zoom().stepAt(pointer, k == Qt::Key_Minus ? -1 : 1);
+        update();
+        return;
+    }
+    showTool();
+    emit toolsChanged();
+}
+
+void DrawingWindow::mousePressEvent(QMouseEvent *event)
+{
+    // Any button draws, as on the main window's surface.
+    const bool first = m_buttonsDown == 0;
+    m_buttonsDown |= int(event->button());
+    if (first)
+        m_session->press(event->position());
+    event->accept();
+}
+
+void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    m_session->move(event->position());
+    event->accept();
+}
+
+void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_buttonsDown &= ~int(event->button());
+    if (m_buttonsDown == 0)
+        m_session->release();
+    event->accept();
+}
+
+void DrawingWindow::wheelEvent(QWheelEvent *event)
+{
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0)
+        zoomBy(steps, event->position());
+    event->accept();
+}
+
+void DrawingWindow::zoomBy(int steps, QPointF anchor)
+{
+    m_session->zoom().stepAt(anchor, steps);
+    update();
+}
+
+} // namespace present

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "present/Session.h"
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QScreen;
+
+namespace forms {
+class Platform;
+}
+
+namespace present {
+
+// The drawing mode's window: frameless and full-screen on the monitor it was
+// taken from, showing the frozen screen one picture pixel to a device pixel,
+// with the marks over it. It turns input into the session's strokes and keys
+// into its commands; what needs the rest of the program (the colour dialog,
+// saving, leaving) it asks for with a signal.
+class DrawingWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform);
+    ~DrawingWindow() override;
+
+    Session &session() { return *m_session; }
+    // Shows the pointer of the current tool (after the tool changed elsewhere).
+    void showTool();
+
+signals:
+    // The tool state changed here (F1 to F9, F11, F12).
+    void toolsChanged();
+    void colorRequested();
+    void saveRequested();
+    // Esc or the calling key: the mode ends.
+    void leaveRequested();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    bool handlesKey(const QKeyEvent &key) const;
+    void showPicture(const QRect &pictureArea);
+    void zoomBy(int steps, QPointF anchor);
+
+    std::unique_ptr<Session> m_session;
+    canvas::ToolState &m_tools;
+    forms::Platform &m_platform;
+    std::array<QPixmap, 2> m_eraserPointers;
+    int m_buttonsDown = 0;
+};
+
+} // namespace present

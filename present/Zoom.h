@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+namespace present {
+
+// How the drawing mode shows its picture: at 1x to 4x, over a view as large as
+// the picture itself (the monitor it was taken from). Zooming keeps the picture
+// point under the pointer where it is, and the view never shows beyond the
+// picture's edges. Coordinates are logical pixels.
+class Zoom
+{
+public:
+    static constexpr qreal Min = 1;
+    static constexpr qreal Max = 4;
+    static constexpr qreal Step = 1.25; // one wheel notch, or one + or - key
+
+    void setView(QSizeF view);
+    QSizeF view() const { return m_view; }
+    qreal factor() const { return m_factor; }
+    // The picture point at the view's top-left corner.
+    QPointF offset() const { return m_offset; }
+
+    QPointF toPicture(QPointF viewPoint) const { return m_offset + viewPoint / m_factor; }
+    QPointF toView(QPointF picturePoint) const { return (picturePoint - m_offset) * m_factor; }
+    QRectF toView(const QRectF &pictureRect) const
+    {
+        return QRectF(toView(pictureRect.topLeft()), pictureRect.size() * m_factor);
+    }
+    // The part of the picture the view shows.
+    QRectF shown() const { return QRectF(m_offset, m_view / m_factor); }
+
+    // Zooms to `factor`, held to 1x..4x, around `anchor` (a view point).
+    void zoomAt(QPointF anchor, qreal factor);
+    void stepAt(QPointF anchor, int steps);
+    void reset();
+
+private:
+    void keepInside();
+
+    QSizeF m_view;
+    qreal m_factor = 1;
+    QPointF m_offset;
+};
+
+} // namespace present
