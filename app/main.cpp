@@ -1,14 +1,37 @@
 #include "app/Main.h"
+#include "app/CommandLine.h"
 #include "forms/App.h"
 #include "forms/QtPlatform.h"
+#include "forms/SessionEntry.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    // The command line first: --help, --version and a mistake need no window,
+    // nor a display to show one on.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = parseCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        std::fputs(line.error.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    if (line.help || line.version) {
+        std::fputs((line.help ? CommandLine::usage() : CommandLine::versionText()).toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(forms::AppTitle());
+    // `sketrin --draw` hands the request to the Sketrin already running in this
+    // session, if there is one.
+    if (line.draw && forms::SessionEntry::askToDraw())
+        return 0;
     forms::installFonts();
     forms::installQtTranslations(QLocale::system());
 
@@ -16,10 +39,17 @@ int main(int argc, char *argv[])
     Main window(platform);
     platform.setDialogParent(&window);
     window.show();
-    // `sketrin FILE` starts with FILE loaded, as the load command would load it;
-    // any further arguments are ignored.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        window.LoadPictureFile(arguments.at(1));
+    forms::SessionEntry entry;
+    if (entry.open())
+        QObject::connect(&entry, &forms::SessionEntry::drawRequested, &window, &Main::enterDrawingMode);
+    QString why;
+    if (!window.grabDrawingKey(why) && !why.isEmpty())
+        std::fprintf(stderr, "sketrin: Ctrl+Shift+D works only in Sketrin's own windows: %s\n",
+                     why.toLocal8Bit().constData());
+    // `sketrin FILE` starts with FILE loaded, as the load command would load it.
+    if (!line.file.isEmpty())
+        window.LoadPictureFile(line.file);
+    if (line.draw)
+        QTimer::singleShot(0, &window, &Main::enterDrawingMode);
     return QApplication::exec();
 }

@@ -1,10 +1,13 @@
 // Benchmarks of the hot paths, each beside a baseline measured in the same run.
 #include "app/Main.h"
+#include "canvas/Strokes.h"
+#include "canvas/ToolState.h"
 #include "forms/LineControl.h"
 #include "forms/PictureBox.h"
 #include "forms/ScriptedPlatform.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
+#include "present/Session.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -124,6 +127,38 @@ void PenMove_3840x2160(benchmark::State &state)
 }
 BENCHMARK(PenMove_464x239)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PenMove_3840x2160)->Unit(benchmark::kMicrosecond);
+
+// A pen move on the drawing alone, as the main window's handler makes it and
+// records it, and the same move in the drawing mode, both on 3840 x 2160: the
+// mode's cost beside the main window's.
+void PenMoveModel_3840x2160(benchmark::State &state)
+{
+    canvas::Surface surface;
+    surface.setArea(QSize(BigW, BigH), 1);
+    canvas::History history(surface);
+    canvas::ToolState tools;
+    history.begin({}, canvas::History::Extent::Touched);
+    canvas::strokeDown(tools, surface, 100, 100);
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        canvas::strokeMove(tools, surface, x, 100 + (int(x) & 7));
+    }
+}
+BENCHMARK(PenMoveModel_3840x2160)->Unit(benchmark::kMicrosecond);
+
+void PenMoveMode_3840x2160(benchmark::State &state)
+{
+    canvas::ToolState tools;
+    present::Session session(photoLike(BigW, BigH), tools);
+    session.press(QPointF(100, 100));
+    float x = 100;
+    for (auto _ : state) {
+        x = x >= 200 ? 100 : x + 3;
+        session.move(QPointF(x, 100 + (int(x) & 7)));
+    }
+}
+BENCHMARK(PenMoveMode_3840x2160)->Unit(benchmark::kMicrosecond);
 
 // The same moves with the stroke's undo record closed: nothing is recorded.
 void PenMove_3840x2160_Unrecorded(benchmark::State &state)

@@ -30,6 +30,7 @@ line("large eraser at width 9 / pen move", ratios("EraserLargeStamp_W9", "PenMov
 line("pen move after 2000 strokes / before", ratios("PenMovesAfterSession/1", "PenMovesAfterSession/0"), "~ 1", lambda r: r <= 1.2)
 line("load command 6000x4000 / bare decode", ratios("LoadCommand6000x4000", "Baseline_BareDecode6000x4000"), "<= 1.3", lambda r: r <= 1.3)
 line("1/4 command / bare decode", ratios("ScaleCommand/0", "Baseline_BareDecode6000x4000"), "<= 0.4", lambda r: r <= 0.4)
+line("drawing mode pen move / main window's, 3840x2160", ratios("PenMoveMode_3840x2160", "PenMoveModel_3840x2160"), "<= 1.2", lambda r: r <= 1.2)
 line("pen move recording undo / unrecorded", ratios("PenMove_3840x2160", "PenMove_3840x2160_Unrecorded"), "<= 1.2", lambda r: r <= 1.2)
 line("undo of a 3840x2160 filter / memcpy of both layers", ratios("UndoFilter4K", "Baseline_MemcpyBothLayers4K"), "<= 3", lambda r: r <= 3)
 line("paste 6000x4000 / load command", ratios("PasteCommand6000x4000/iterations:3", "LoadCommand6000x4000"), "<= 1.3", lambda r: r <= 1.3)

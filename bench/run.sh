@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 REPS=${1:-5}
 bash scripts/setup.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo
+cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo keyprobe sketrin \
+  patternwindow
 export QT_QPA_PLATFORM=offscreen
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -15,3 +16,4 @@ trap 'rm -rf "$out"' EXIT
 ./build-release/bench/bench_sketrin --benchmark_repetitions="$REPS" \
   --benchmark_format=json --benchmark_out="$out/bench.json" --benchmark_out_format=json >/dev/null 2>&1
 python3 bench/report.py "$out" "$REPS" ./build-release/bench
+bash bench/draw_key.sh build-release 10

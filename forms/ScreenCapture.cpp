@@ -52,16 +52,44 @@ bool screenshotsNeedThePortal()
 
 std::optional<QImage> grabScreen(QScreen *screen)
 {
-    if (screenshotsNeedThePortal())
-        return portalScreenshot();
     if (!screen)
         screen = QGuiApplication::primaryScreen();
+    if (screenshotsNeedThePortal()) {
+        // The portal takes the whole desktop: only the monitor asked for is kept.
+        const std::optional<QImage> desktop = portalScreenshot();
+        if (!desktop || !screen)
+            return desktop;
+        const QImage crop =
+            cropScreen(*desktop, screen->virtualGeometry(), screen->geometry(), screen->devicePixelRatio());
+        if (crop.isNull())
+            return std::nullopt;
+        return crop;
+    }
     if (!screen)
         return std::nullopt;
     const QImage image = screen->grabWindow(0).toImage();
     if (image.isNull())
         return std::nullopt;
     return image;
+}
+
+QImage cropScreen(const QImage &picture, const QRect &desktop, const QRect &monitor, qreal scale)
+{
+    if (picture.isNull() || desktop.isEmpty() || monitor.isEmpty() || scale <= 0)
+        return {};
+    // The picture's own pixels to a logical pixel, across and down.
+    const qreal kx = picture.width() / qreal(desktop.width());
+    const qreal ky = picture.height() / qreal(desktop.height());
+    const QRectF from(QPointF(monitor.topLeft() - desktop.topLeft()) * 1.0, QSizeF(monitor.size()));
+    const QRect source = QRectF(from.x() * kx, from.y() * ky, from.width() * kx, from.height() * ky)
+                             .toRect()
+                             .intersected(picture.rect());
+    const QSize device = (QSizeF(monitor.size()) * scale).toSize();
+    QImage crop = picture.copy(source);
+    if (crop.size() != device)
+        crop = crop.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    crop.setDevicePixelRatio(scale);
+    return crop;
 }
 
 std::optional<QImage> portalScreenshot(int timeoutMs)

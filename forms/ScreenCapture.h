@@ -17,9 +17,17 @@ namespace forms {
 std::optional<QImage> grabScreen(QScreen *screen);
 
 // The portal's way, for Wayland. Empty when the portal is missing, refuses, or
-// does not answer within `timeoutMs`. The file it answers with is read like any
+// does not answer within `timeoutMs`: long enough for a desktop that asks the
+// user's leave the first time a program takes the screen. The file it answers with is read like any
 // picture file (a regular file only) and left where it is.
-std::optional<QImage> portalScreenshot(int timeoutMs = 10000);
+std::optional<QImage> portalScreenshot(int timeoutMs = 120000);
+
+// One monitor cut from a picture of the whole desktop, as the portal gives it.
+// `desktop` and `monitor` are logical geometries; the picture may be rendered at
+// any scale. The crop comes at the monitor's own device size (resampled where
+// the picture's scale is another) with the monitor's scale as its device pixel
+// ratio.
+QImage cropScreen(const QImage &desktopPicture, const QRect &desktop, const QRect &monitor, qreal monitorScale);
 
 // Whether screens are taken through the portal here.
 bool screenshotsNeedThePortal();

@@ -3,9 +3,14 @@
 //   fakeportal answer FILE [temporary]   answers with FILE
 //   fakeportal refuse                    answers that the user cancelled
 //   fakeportal silent                    never answers
+// In every mode it is also a global shortcuts portal that, once a shortcut is
+// bound, reports it pressed.
 #include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QTimer>
 #include <QUrl>
@@ -46,18 +51,101 @@ public slots:
     }
 };
 
+struct Shortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+Q_DECLARE_METATYPE(Shortcut)
+QDBusArgument &operator<<(QDBusArgument &a, const Shortcut &s)
+{
+    a.beginStructure();
+    a << s.id << s.properties;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument &operator>>(const QDBusArgument &a, Shortcut &s)
+{
+    a.beginStructure();
+    a >> s.id >> s.properties;
+    a.endStructure();
+    return a;
+}
+
+// The global shortcuts portal: sessions are granted, and each bound shortcut is
+// "pressed" a moment later.
+class Shortcuts : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+
+public:
+    explicit Shortcuts(QObject *portal) : QDBusAbstractAdaptor(portal) {}
+
+    static QString path(const QDBusMessage &message, const QString &kind, const QString &token)
+    {
+        QString sender = message.service().mid(1);
+        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+        return QStringLiteral("/org/freedesktop/portal/desktop/") + kind + QLatin1Char('/') + sender +
+               QLatin1Char('/') + token;
+    }
+    static void respond(const QString &request, const QVariantMap &results)
+    {
+        QTimer::singleShot(50, [request, results] {
+            QDBusMessage response = QDBusMessage::createSignal(
+                request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+            response << uint(0) << results;
+            QDBusConnection::sessionBus().send(response);
+        });
+    }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap &options, const QDBusMessage &message)
+    {
+        const QString request = path(message, QStringLiteral("request"), options.value("handle_token").toString());
+        const QString session =
+            path(message, QStringLiteral("session"), options.value("session_handle_token").toString());
+        respond(request, {{QStringLiteral("session_handle"), session}});
+        return QDBusObjectPath(request);
+    }
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath &session, const QList<Shortcut> &shortcuts, const QString &,
+                                  const QVariantMap &options, const QDBusMessage &message)
+    {
+        QString id;
+        for (const Shortcut &shortcut : shortcuts) {
+            id = shortcut.id;
+            std::printf("bound %s %s\n", qPrintable(id),
+                        qPrintable(shortcut.properties.value(QStringLiteral("preferred_trigger")).toString()));
+        }
+        std::fflush(stdout);
+        const QString request = path(message, QStringLiteral("request"), options.value("handle_token").toString());
+        respond(request, {});
+        QTimer::singleShot(300, [session, id] {
+            QDBusMessage activated = QDBusMessage::createSignal(
+                QStringLiteral("/org/freedesktop/portal/desktop"),
+                QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("Activated"));
+            activated << QVariant::fromValue(session) << id << qulonglong(0) << QVariantMap();
+            QDBusConnection::sessionBus().send(activated);
+        });
+        return QDBusObjectPath(request);
+    }
+};
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<Shortcut>();
+    qDBusRegisterMetaType<QList<Shortcut>>();
     const QStringList args = app.arguments();
     Portal portal;
+    new Shortcuts(&portal);
     portal.mode = args.value(1);
     portal.file = args.value(2);
     portal.temporary = args.value(3) == QLatin1String("temporary");
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-                            QDBusConnection::ExportAllSlots) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))) {
+    const bool registered = bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAdaptors);
+    if (!registered || !bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))) {
         std::fprintf(stderr, "cannot take the portal's name\n");
         return 1;
     }

@@ -2,8 +2,10 @@
 // a private session bus (the test runs under dbus-run-session).
 #include "MainFixture.h"
 
+#include "forms/GlobalShortcut.h"
 #include "forms/QtPlatform.h"
 #include "forms/ScreenCapture.h"
+#include "present/DrawingWindow.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -111,6 +113,17 @@ private slots:
         QVERIFY(clock.elapsed() >= 1000); // it waited as long as it was told to
     }
 
+    // The global shortcuts portal binds Ctrl+Shift+D and reports it pressed.
+    void globalShortcutThroughThePortal()
+    {
+        startPortal({QStringLiteral("silent")});
+        forms::GlobalShortcut key;
+        QSignalSpy pressed(&key, &forms::GlobalShortcut::activated);
+        QVERIFY(key.usePortal());
+        QVERIFY(pressed.wait(30000));
+        QVERIFY(portal.readAll().contains("bound draw-on-screen CTRL+SHIFT+d"));
+    }
+
     // On Wayland (headless Weston runs this), the program itself takes the
     // portal's way.
     void theProgramTakesThePortalOnWayland()
@@ -126,6 +139,31 @@ private slots:
         window.CmdScreenCapture_Click();
         QVERIFY(window.tools().pictureLoaded());
         QCOMPARE(window.surface().visibleImage().pixel(3, 3), qRgb(10, 200, 30));
+        QVERIFY(window.isVisible());
+    }
+
+    // On Wayland the global shortcuts portal calls up the drawing mode, which
+    // shows the screenshot portal's picture.
+    void theModeOpensThroughThePortalOnWayland()
+    {
+        if (!forms::screenshotsNeedThePortal())
+            QSKIP("only on Wayland");
+        startPortal({QStringLiteral("answer"), picture(QStringLiteral("screen.png"))});
+        forms::QtPlatform platform;
+        Main window(platform);
+        platform.setDialogParent(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString why;
+        QVERIFY2(window.grabDrawingKey(why), qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(window.drawingWindow(), 60000);
+        QVERIFY(QTest::qWaitForWindowExposed(window.drawingWindow()));
+        const QImage shown = window.drawingWindow()->session().shown();
+        QCOMPARE(shown.pixel(3, 3), qRgb(10, 200, 30));
+        QCOMPARE(shown.size(), (QSizeF(window.drawingWindow()->screen()->size()) *
+                                window.drawingWindow()->screen()->devicePixelRatio())
+                                   .toSize());
+        window.leaveDrawingMode();
         QVERIFY(window.isVisible());
     }
 };

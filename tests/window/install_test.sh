@@ -12,6 +12,7 @@ STAGE="$OUT/stage"
 rm -rf "$STAGE"
 failed=0
 passed=0
+equal() { [ "$1" = "$2" ]; }
 check() {
   local name=$1
   shift
@@ -27,6 +28,17 @@ for size in 16 32 48 256; do
   check "the ${size}px icon is installed" test -f "$STAGE/share/icons/hicolor/${size}x${size}/apps/sketrin.png"
 done
 check "desktop-file-validate has nothing to say of the entry" test -z "$(desktop-file-validate "$STAGE/share/applications/sketrin.desktop" 2>&1)"
+
+# The command line, with no display at all: none of these opens a window.
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$STAGE/bin/sketrin" --help 2>&1)
+helped=$?
+check "sketrin --help ends well and lists --draw and the file" \
+  eval '[ "$helped" -eq 0 ] && echo "$help" | grep -q -- "--draw" && echo "$help" | grep -q FILE'
+check "sketrin --version prints the version" equal "$(env -u DISPLAY "$STAGE/bin/sketrin" --version 2>&1)" "sketrin 2.0"
+env -u DISPLAY -u WAYLAND_DISPLAY "$STAGE/bin/sketrin" --no-such-option >/dev/null 2>"$OUT/bad-option.txt"
+bad=$?
+check "an unknown option ends with a short error and a non-zero status" \
+  eval '[ "$bad" -ne 0 ] && [ "$(wc -l <"$OUT/bad-option.txt")" -le 2 ] && grep -q no-such-option "$OUT/bad-option.txt"'
 
 # The Debian package and the dependencies it declares.
 (cd "$BUILD" && cpack -G DEB >/dev/null 2>&1)

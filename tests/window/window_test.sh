@@ -339,6 +339,60 @@ if [ -s "$OUT/unmapped-times" ]; then
 fi
 echo "the window was off the screen for about $hidden_ms ms"
 check "the window was hidden, and came back (it does not hang)" between "$hidden_ms" 1 20000
+
+# === the drawing mode, called up from another program ==============================
+# What the screen shows without Sketrin's window: the mode must show exactly that.
+xdotool windowunmap --sync "$WID"
+sleep 0.5
+import -window root "$OUT/screen-alone.png"
+xdotool windowmap --sync "$WID"
+sleep 0.5
+PATTERN_WID=$(xdotool search --onlyvisible --name '^pattern$' | head -n1)
+mode_up() { timeout 20 xdotool search --sync --onlyvisible --name '画面に描く' >/dev/null 2>&1; }
+mode_gone() { for _ in $(seq 1 100); do [ "$(windows_named '画面に描く')" = 0 ] && return 0; sleep 0.1; done; return 1; }
+xdotool windowfocus --sync "$PATTERN_WID" 2>/dev/null
+sleep 0.3
+xdotool key ctrl+shift+d
+check "Ctrl+Shift+D sent to another program puts up the drawing mode" mode_up
+sleep 1
+xdotool mousemove 900 700
+sleep 0.3
+f=$(shot mode)
+same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
+check "the mode shows the screen as it was, pixel for pixel" same_image "$f" "$OUT/screen-alone.png"
+xdotool mousemove 70 140 mousedown 1
+for i in 1 2 3 4 5 6 7 8; do xdotool mousemove $((70 + i * 15)) 140; done
+xdotool mouseup 1
+sleep 0.5
+f=$(shot mode-drawn)
+check "a drag draws on the frozen screen" greater "$("$PROBE" count "$f" 60 130 140 20 0 192 0)" 100
+xdotool key Escape
+check "Esc leaves the mode" mode_gone
+sleep 0.5
+locate
+home
+f=$(shot mode-left)
+check "the main window is back, with the annotated screen as its picture" \
+  equal "$(surface_pixel "$f" 100 125) $(surface_pixel "$f" 100 140)" "255 0 255 0 192 0"
+main_keys ctrl+z
+f=$(shot mode-undone)
+check "it came as one step: undo takes the marks off with it" equal "$(surface_pixel "$f" 100 140)" "255 0 255"
+main_keys ctrl+y
+"$APP" --draw >/dev/null 2>&1
+check "sketrin --draw puts up the mode in the running Sketrin" mode_up
+sleep 0.5
+xdotool key Escape
+check "... and Esc leaves it again" mode_gone
+sleep 0.5
+locate
+# A second Sketrin finds the key taken: it says so in one line and goes on.
+"$APP" >"$OUT/second.log" 2>&1 &
+SECOND_PID=$!
+timeout 20 bash -c 'until [ "$(xdotool search --onlyvisible --name "^Sketrin Ver" | wc -l)" -ge 2 ]; do sleep 0.2; done'
+check "a second Sketrin says in one line that the key is held, and runs on" \
+  eval '[ "$(grep -c "Ctrl+Shift+D" "$OUT/second.log")" = 1 ] && kill -0 $SECOND_PID'
+kill "$SECOND_PID" 2>/dev/null
+sleep 0.5
 kill "$PATTERN_PID" 2>/dev/null
 main_keys Delete
 

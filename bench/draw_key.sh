@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# From Ctrl+Shift+D, pressed while another program has the focus, to the drawing
+# mode's frozen screen on show, on X11 at 1920 x 1080: ten times under Xvfb,
+# timed from outside by keyprobe, the window system's round trip included.
+#   bash bench/draw_key.sh BUILD_DIR [RUNS]
+set -u
+BUILD=${1:-build-release}
+RUNS=${2:-10}
+fdfile=$(mktemp)
+Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
+XVFB=$!
+for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$fdfile")" QT_QPA_PLATFORM=xcb
+export XDG_CONFIG_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+trap 'kill $(jobs -p) 2>/dev/null; rm -f "$fdfile"' EXIT
+BUS=$(dirname "$0")/../tests/session-bus.conf.in
+conf=$(mktemp)
+sed "s|@SKETRIN_TEST_BUS_SERVICES@|$(mktemp -d)|" "$BUS" >"$conf"
+dbus-run-session --config-file="$conf" -- 2>/dev/null bash -c '
+  "$0/tests/window/patternwindow" 60 120 >/dev/null 2>&1 &
+  "$0/sketrin" >/dev/null 2>&1 &
+  timeout 20 xdotool search --sync --onlyvisible --name "^Sketrin Ver" >/dev/null
+  pattern=$(timeout 20 xdotool search --sync --onlyvisible --name "^pattern$" | head -n1)
+  sleep 1
+  xdotool windowfocus --sync "$pattern"
+  "$0/bench/keyprobe" "$1"
+' "$BUILD" "$RUNS" | sort -n | awk '{ v[NR] = $1 } END {
+  if (NR == 0) { print "key to frozen screen: no figure"; exit 1 }
+  m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+  printf "%-44s median %6.1f  min %6.1f  max %6.1f   goal %-8s %s\n", "key to frozen screen 1920x1080, ms", m, v[1], v[NR], "<= 250", (m <= 250 ? "ok" : "MISSED") }'

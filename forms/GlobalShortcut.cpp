@@ -1,0 +1,258 @@
+#include "forms/GlobalShortcut.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+
+#include <xcb/xcb.h>
+
+#include <vector>
+
+namespace {
+
+const QString PortalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString PortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString ShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString ShortcutId = QStringLiteral("draw-on-screen");
+
+// One entry of BindShortcuts' a(sa{sv}).
+struct PortalShortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const PortalShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+// Our own request and session paths are known before the call, from our bus
+// name and a token, so no answer can come before we listen.
+QString ownPath(const QString &kind, const QString &token)
+{
+    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return PortalPath + QLatin1Char('/') + kind + QLatin1Char('/') + sender + QLatin1Char('/') + token;
+}
+
+QString newToken()
+{
+    return QStringLiteral("sketrin%1").arg(QRandomGenerator::global()->generate());
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PortalShortcut)
+
+namespace forms {
+
+// Takes the grabbed key's presses off the root window before Qt, which knows no
+// window of that id, drops them.
+class GlobalShortcut::X11Filter : public QAbstractNativeEventFilter
+{
+public:
+    X11Filter(GlobalShortcut &owner, xcb_connection_t *connection, xcb_window_t root, xcb_keycode_t key)
+        : m_owner(owner), m_connection(connection), m_root(root), m_key(key)
+    {}
+    ~X11Filter() override
+    {
+        for (uint16_t mods : m_grabbed)
+            xcb_ungrab_key(m_connection, m_key, m_root, mods);
+        xcb_flush(m_connection);
+    }
+
+    // Ctrl+Shift+D with Caps Lock and Num Lock in any state.
+    bool grab()
+    {
+        const uint16_t base = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+        for (uint16_t locks :
+             {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)}) {
+            const uint16_t mods = base | locks;
+            const xcb_void_cookie_t cookie =
+                xcb_grab_key_checked(m_connection, 1, m_root, mods, m_key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+                free(error);
+                return false; // another program holds it
+            }
+            m_grabbed.push_back(mods);
+        }
+        return true;
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        const uint8_t kind = event->response_type & 0x7f;
+        if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
+            return false;
+        auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+        if (key->event != m_root || key->detail != m_key)
+            return false;
+        const uint16_t held =
+            key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+        if (held != (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT))
+            return false;
+        if (kind == XCB_KEY_PRESS)
+            QMetaObject::invokeMethod(&m_owner, &GlobalShortcut::activated, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    GlobalShortcut &m_owner;
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    xcb_keycode_t m_key;
+    std::vector<uint16_t> m_grabbed;
+};
+
+namespace {
+
+// The key that types 'd', on this keyboard map.
+xcb_keycode_t keycodeForD(xcb_connection_t *connection)
+{
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t *reply = xcb_get_keyboard_mapping_reply(
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, uint8_t(count)), nullptr);
+    if (!reply)
+        return 0;
+    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(reply);
+    const int per = reply->keysyms_per_keycode;
+    xcb_keycode_t found = 0;
+    for (int i = 0; i < count && !found; ++i)
+        if (syms[i * per] == 0x64 || syms[i * per] == 0x44) // XK_d, XK_D
+            found = xcb_keycode_t(setup->min_keycode + i);
+    free(reply);
+    return found;
+}
+
+} // namespace
+
+GlobalShortcut::GlobalShortcut(QObject *parent) : QObject(parent) {}
+
+GlobalShortcut::~GlobalShortcut()
+{
+    if (m_filter) {
+        QCoreApplication::instance()->removeNativeEventFilter(m_filter);
+        delete m_filter;
+    }
+    if (!m_session.isEmpty())
+        QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(PortalService, m_session, QStringLiteral("org.freedesktop.portal.Session"),
+                                           QStringLiteral("Close")),
+            QDBus::NoBlock);
+}
+
+bool GlobalShortcut::start()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb"))
+        return grabOnX11();
+    if (platform.startsWith(QLatin1String("wayland")))
+        return usePortal();
+    m_why = QStringLiteral("no global keys on the %1 platform").arg(platform);
+    return false;
+}
+
+bool GlobalShortcut::grabOnX11()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection) {
+        m_why = QStringLiteral("no X11 connection");
+        return false;
+    }
+    const xcb_keycode_t key = keycodeForD(connection);
+    if (!key) {
+        m_why = QStringLiteral("no key for D on this keyboard");
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    auto *filter = new X11Filter(*this, connection, root, key);
+    if (!filter->grab()) {
+        delete filter;
+        m_why = QStringLiteral("Ctrl+Shift+D is held by another program");
+        return false;
+    }
+    m_filter = filter;
+    QCoreApplication::instance()->installNativeEventFilter(m_filter);
+    return true;
+}
+
+bool GlobalShortcut::usePortal()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        m_why = QStringLiteral("no session bus");
+        return false;
+    }
+    qDBusRegisterMetaType<PortalShortcut>();
+    qDBusRegisterMetaType<QList<PortalShortcut>>();
+    const QString token = newToken();
+    m_sessionToken = newToken();
+    bus.connect(PortalService, ownPath(QStringLiteral("request"), token), RequestInterface, QStringLiteral("Response"),
+                this, SLOT(onSessionCreated(uint, QVariantMap)));
+    bus.connect(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("Activated"), this,
+                SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("CreateSession"));
+    QVariantMap options;
+    options.insert(QStringLiteral("handle_token"), token);
+    options.insert(QStringLiteral("session_handle_token"), m_sessionToken);
+    call << options;
+    // The portal may be missing: the answer, or the error, comes later.
+    bus.call(call, QDBus::NoBlock);
+    return true;
+}
+
+void GlobalShortcut::onSessionCreated(uint response, const QVariantMap &results)
+{
+    if (response != 0) {
+        m_why = QStringLiteral("the global shortcuts portal refused");
+        return;
+    }
+    m_session = results.value(QStringLiteral("session_handle")).toString();
+    if (m_session.isEmpty())
+        m_session = ownPath(QStringLiteral("session"), m_sessionToken);
+    PortalShortcut shortcut;
+    shortcut.id = ShortcutId;
+    shortcut.properties.insert(QStringLiteral("description"), QStringLiteral("画面に描く"));
+    shortcut.properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+SHIFT+d"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("BindShortcuts"));
+    QVariantMap options;
+    options.insert(QStringLiteral("handle_token"), newToken());
+    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(QList<PortalShortcut>{shortcut})
+         << QString() << options;
+    QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
+}
+
+void GlobalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong,
+                                 const QVariantMap &)
+{
+    if (session.path() == m_session && shortcutId == ShortcutId)
+        emit activated();
+}
+
+} // namespace forms
