@@ -21,11 +21,9 @@ void Zoom::zoomAt(QPointF anchor, qreal factor)
 
 void Zoom::stepAt(QPointF anchor, int steps)
 {
-    qreal factor = m_factor * std::pow(Step, steps);
-    // Whole steps from 1x land on 1x again, not a hair beside it.
-    if (std::fabs(factor - 1) < 1e-6)
-        factor = 1;
-    zoomAt(anchor, factor);
+    // Whole steps from 1x land exactly on 2x and 4x, and back on 1x.
+    const int level = int(std::lround(std::log2(m_factor) * StepsPerDoubling)) + steps;
+    zoomAt(anchor, std::exp2(double(level) / StepsPerDoubling));
 }
 
 void Zoom::reset()

@@ -15,7 +15,9 @@ class Zoom
 public:
     static constexpr qreal Min = 1;
     static constexpr qreal Max = 4;
-    static constexpr qreal Step = 1.25; // one wheel notch, or one + or - key
+    // One wheel notch, or one + or - key, is a third of a doubling: three make
+    // 2x exactly, six 4x.
+    static constexpr int StepsPerDoubling = 3;
 
     void setView(QSizeF view);
     QSizeF view() const { return m_view; }
