@@ -7,12 +7,17 @@
 #include "forms/StepAside.h"
 #include "present/DrawingWindow.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
 void Main::CmdDrawOnScreen_Click()
 {
+    // Never while a dialog waits for an answer: it runs its own event loop over
+    // the window that would go, or would keep a new mode from taking input.
+    if (QApplication::activeModalWidget())
+        return;
     if (m_drawing)
         leaveDrawingMode();
     else
@@ -21,7 +26,9 @@ void Main::CmdDrawOnScreen_Click()
 
 void Main::enterDrawingMode()
 {
-    if (m_drawing)
+    // Not over a dialog that waits for an answer: it would keep the mode from
+    // taking any input.
+    if (m_drawing || QApplication::activeModalWidget())
         return;
     endStroke();
     // The monitor under the pointer, as it is, without this window on it.
@@ -50,6 +57,7 @@ void Main::enterDrawingMode()
     });
     connect(m_drawing.get(), &present::DrawingWindow::leaveRequested, this, &Main::leaveDrawingMode,
             Qt::QueuedConnection);
+    m_platform.setDialogParent(m_drawing.get());
     m_drawing->showFullScreen();
     m_drawing->raise();
     m_drawing->activateWindow();
@@ -57,11 +65,12 @@ void Main::enterDrawingMode()
 
 void Main::leaveDrawingMode()
 {
-    if (!m_drawing)
+    if (!m_drawing || QApplication::activeModalWidget())
         return;
     // The annotated screen becomes the picture, as a captured one does: one step,
     // to undo, save, scale or tone.
     const QImage shown = m_drawing->session().shown();
+    m_platform.setDialogParent(this);
     m_drawing->hide();
     m_drawing.reset();
     comeBack(*m_drawingAside);

@@ -43,6 +43,10 @@ class Platform
 public:
     virtual ~Platform() = default;
 
+    // The window that dialogs and message boxes open over (and belong to): the
+    // main window, or the drawing mode's while the main window is away.
+    virtual void setDialogParent(QWidget *parent) { Q_UNUSED(parent); }
+
     // A modal message box; returns the button pressed (vbOK, vbCancel).
     virtual int MsgBox(const QString &prompt, int style, const QString &title) = 0;
     // The colour dialog, opened at `initial`; nullopt when cancelled.

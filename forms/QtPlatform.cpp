@@ -76,12 +76,7 @@ QtPlatform::QtPlatform() = default;
 
 QWidget *QtPlatform::dialogParent() const
 {
-    // Over the window in use: the main window, or the drawing mode's while the
-    // main window is away.
-    if (m_parent && m_parent->isVisible())
-        return m_parent.data();
-    QWidget *active = QApplication::activeWindow();
-    return active ? active : m_parent.data();
+    return m_parent.data();
 }
 
 QtPlatform::~QtPlatform()

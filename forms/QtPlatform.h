@@ -15,7 +15,7 @@ public:
     ~QtPlatform() override;
 
     // Dialogs are shown over this window when it is set.
-    void setDialogParent(QWidget *parent) { m_parent = parent; }
+    void setDialogParent(QWidget *parent) override { m_parent = parent; }
 
     int MsgBox(const QString &prompt, int style, const QString &title) override;
     std::optional<std::int32_t> showColorDialog(std::int32_t initial, int flags) override;

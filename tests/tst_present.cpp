@@ -12,6 +12,8 @@
 #include "present/Session.h"
 #include "present/Zoom.h"
 
+#include <QDialog>
+#include <QTimer>
 #include <QtTest>
 #include <cmath>
 
@@ -211,6 +213,38 @@ private slots:
         QCOMPARE(f.surface().pixel(10, 10), screen.pixel(10, 10));
         w.CmdUndo_Click();
         QCOMPARE(countPixels(f.surface(), Black, QRect(20, 15, 41, 10)), 41); // the stroke from before
+    }
+
+    // The key does nothing while a dialog waits for an answer: leaving would take
+    // the dialog's window from under it, entering would freeze the dialog.
+    void keyWaitsForAnOpenDialog_data()
+    {
+        QTest::addColumn<bool>("inMode");
+        QTest::newRow("the mode's dialog") << true;
+        QTest::newRow("the main window's dialog") << false;
+    }
+    void keyWaitsForAnOpenDialog()
+    {
+        QFETCH(bool, inMode);
+        MainFixture f;
+        Main &w = *f.w;
+        f.platform.captureAnswers.push_back(screenPattern(QSize(320, 200), 1));
+        f.platform.captureAnswers.push_back(screenPattern(QSize(320, 200), 1));
+        if (inMode)
+            w.CmdDrawOnScreen_Click();
+        bool modeDuringDialog = !inMode;
+        {
+            QDialog dialog(inMode ? static_cast<QWidget *>(w.drawingWindow()) : &w);
+            QTimer::singleShot(0, &dialog, [&] {
+                w.CmdDrawOnScreen_Click(); // the key from another program
+                modeDuringDialog = w.drawingWindow() != nullptr;
+                dialog.reject();
+            });
+            dialog.exec();
+        }
+        QCOMPARE(modeDuringDialog, inMode);
+        w.CmdDrawOnScreen_Click(); // and now it acts
+        QTRY_COMPARE(w.drawingWindow() != nullptr, !inMode);
     }
 
     void modeWithoutAScreen()
