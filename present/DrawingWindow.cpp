@@ -1,6 +1,7 @@
 #include "present/DrawingWindow.h"
 
 #include "canvas/ToolState.h"
+#include "forms/ColorWord.h"
 #include "forms/Platform.h"
 
 #include <QKeyEvent>
@@ -75,10 +76,32 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
 }
 
+std::optional<std::int32_t> colorKey(int key)
+{
+    switch (key) {
+    case Qt::Key_R:
+        return forms::colorWord(255, 0, 0);
+    case Qt::Key_G:
+        return forms::colorWord(0, 170, 0);
+    case Qt::Key_B:
+        return forms::colorWord(0, 0, 255);
+    case Qt::Key_Y:
+        return forms::colorWord(255, 220, 0);
+    case Qt::Key_O:
+        return forms::colorWord(255, 140, 0);
+    case Qt::Key_P:
+        return forms::colorWord(255, 105, 180);
+    default:
+        return std::nullopt;
+    }
+}
+
 bool DrawingWindow::handlesKey(const QKeyEvent &key) const
 {
     const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const int k = key.key();
+    if (mods == Qt::NoModifier && colorKey(k))
+        return true;
     if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
         if ((k >= Qt::Key_F1 && k <= Qt::Key_F9) || k == Qt::Key_F11 || k == Qt::Key_F12 || k == Qt::Key_Delete ||
             k == Qt::Key_Escape || k == Qt::Key_Plus || k == Qt::Key_Minus || k == Qt::Key_Equal || k == Qt::Key_0)
@@ -131,7 +154,9 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
             emit leaveRequested();
         return;
     }
-    if (k >= Qt::Key_F1 && k <= Qt::Key_F9) {
+    if (const std::optional<std::int32_t> color = colorKey(k); color && !shift) {
+        m_tools.setPenColor(*color);
+    } else if (k >= Qt::Key_F1 && k <= Qt::Key_F9) {
         m_tools.selectPen(k - Qt::Key_F1);
     } else if (k == Qt::Key_F11 || k == Qt::Key_F12) {
         m_tools.selectEraser(k == Qt::Key_F11 ? 0 : 1);

@@ -5,7 +5,9 @@
 #include <QPixmap>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class QScreen;
 
@@ -20,6 +22,10 @@ namespace present {
 // with the marks over it. It turns input into the session's strokes and keys
 // into its commands; what needs the rest of the program (the colour dialog,
 // saving, leaving) it asks for with a signal.
+// The pen colour a single key sets in the mode: R red, G green, B blue, Y yellow,
+// O orange, P pink.
+std::optional<std::int32_t> colorKey(int key);
+
 class DrawingWindow : public QWidget
 {
     Q_OBJECT
@@ -33,7 +39,7 @@ public:
     void showTool();
 
 signals:
-    // The tool state changed here (F1 to F9, F11, F12).
+    // The tool state changed here (F1 to F9, F11, F12, a colour key).
     void toolsChanged();
     void colorRequested();
     void saveRequested();

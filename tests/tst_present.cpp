@@ -200,6 +200,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(mode));
         QTest::keyClick(mode, Qt::Key_F5);
         QVERIFY(action(w, "PenSize", 4)->isChecked());
+        // A colour key sets the one pen colour, which the main window's swatch shows.
+        QTest::keyClick(mode, Qt::Key_O);
+        QCOMPARE(w.tools().penColor(), forms::colorWord(255, 140, 0));
+        QCOMPARE(colView(w)->BackColor(), forms::colorWord(255, 140, 0));
+        QTest::keyClick(mode, Qt::Key_R);
+        QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
+        QTest::keyClick(mode, Qt::Key_K); // not a colour key: nothing changes
+        QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
+
         QTest::keyClick(mode, Qt::Key_Delete);
         QTest::keyClick(mode, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.history().steps(), steps);
@@ -209,7 +218,7 @@ private slots:
         QVERIFY(w.isVisible());
         QCOMPARE(w.history().steps(), steps + 1);
         QVERIFY(w.tools().pictureLoaded());
-        QCOMPARE(f.surface().pixel(100, 100), Black);
+        QCOMPARE(f.surface().pixel(100, 100), qRgb(255, 0, 0));
         QCOMPARE(f.surface().pixel(10, 10), screen.pixel(10, 10));
         w.CmdUndo_Click();
         QCOMPARE(countPixels(f.surface(), Black, QRect(20, 15, 41, 10)), 41); // the stroke from before
