@@ -124,45 +124,41 @@ private slots:
         QVERIFY(portal.readAll().contains("bound draw-on-screen CTRL+SHIFT+d"));
     }
 
-    // On Wayland (headless Weston runs this), the program itself takes the
-    // portal's way.
+    // On Wayland (headless Weston runs this) the program itself takes the
+    // portal's way: the capture command, and the drawing mode that the global
+    // shortcuts portal calls up, each show the screenshot portal's picture.
+    void theProgramTakesThePortalOnWayland_data()
+    {
+        QTest::addColumn<bool>("mode");
+        QTest::newRow("capture") << false;
+        QTest::newRow("drawing mode") << true;
+    }
     void theProgramTakesThePortalOnWayland()
     {
         if (!forms::screenshotsNeedThePortal())
             QSKIP("only on Wayland");
+        QFETCH(bool, mode);
         startPortal({QStringLiteral("answer"), picture(QStringLiteral("screen.png"))});
         forms::QtPlatform platform;
         Main window(platform);
         platform.setDialogParent(&window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.CmdScreenCapture_Click();
-        QVERIFY(window.tools().pictureLoaded());
-        QCOMPARE(window.surface().visibleImage().pixel(3, 3), qRgb(10, 200, 30));
-        QVERIFY(window.isVisible());
-    }
-
-    // On Wayland the global shortcuts portal calls up the drawing mode, which
-    // shows the screenshot portal's picture.
-    void theModeOpensThroughThePortalOnWayland()
-    {
-        if (!forms::screenshotsNeedThePortal())
-            QSKIP("only on Wayland");
-        startPortal({QStringLiteral("answer"), picture(QStringLiteral("screen.png"))});
-        forms::QtPlatform platform;
-        Main window(platform);
-        platform.setDialogParent(&window);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (!mode) {
+            window.CmdScreenCapture_Click();
+            QVERIFY(window.tools().pictureLoaded());
+            QCOMPARE(window.surface().visibleImage().pixel(3, 3), qRgb(10, 200, 30));
+            QVERIFY(window.isVisible());
+            return;
+        }
         QString why;
         QVERIFY2(window.grabDrawingKey(why), qPrintable(why));
         QTRY_VERIFY_WITH_TIMEOUT(window.drawingWindow(), 60000);
         QVERIFY(QTest::qWaitForWindowExposed(window.drawingWindow()));
         const QImage shown = window.drawingWindow()->session().shown();
         QCOMPARE(shown.pixel(3, 3), qRgb(10, 200, 30));
-        QCOMPARE(shown.size(), (QSizeF(window.drawingWindow()->screen()->size()) *
-                                window.drawingWindow()->screen()->devicePixelRatio())
-                                   .toSize());
+        const QScreen *on = window.drawingWindow()->screen();
+        QCOMPARE(shown.size(), (QSizeF(on->size()) * on->devicePixelRatio()).toSize());
         window.leaveDrawingMode();
         QVERIFY(window.isVisible());
     }

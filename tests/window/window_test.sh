@@ -369,7 +369,6 @@ looks() {
   done
   check "$name" "$@"
 }
-same_image() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = "0" ]; }
 shows_screen() { same_image "$f" "$OUT/screen-alone.png"; }
 looks "the mode shows the screen as it was, pixel for pixel" mode shows_screen
 xdotool mousemove 70 140 mousedown 1
