@@ -272,6 +272,24 @@ QRect Surface::UncoverSquare(float x, float y, int half)
     return touched;
 }
 
+QRect Surface::drawScreen(const QRect &deviceRect, const std::function<void(QImage &, const QRect &)> &draw)
+{
+    if (!ensureLayers())
+        return {};
+    const QRect clip = deviceRect.intersected(QRect(QPoint(0, 0), deviceArea()));
+    if (clip.isEmpty())
+        return {};
+    if (m_changeHook)
+        m_changeHook(clip);
+    draw(m_screen, clip);
+    const QRect logical(QPoint(int(std::floor(clip.left() / m_dpr)), int(std::floor(clip.top() / m_dpr))),
+                        QPoint(int(std::ceil((clip.right() + 1) / m_dpr)) - 1,
+                               int(std::ceil((clip.bottom() + 1) / m_dpr)) - 1));
+    const QRect touched = logical.intersected(bounds());
+    changed(touched);
+    return touched;
+}
+
 QRect Surface::PaintPicture(const QImage &picture, double x, double y, double width, double height)
 {
     if (picture.isNull() || width <= 0 || height <= 0)

@@ -61,6 +61,10 @@ public:
     // The same square, showing the background (colour and picture) again instead
     // of painting a colour: an eraser that uncovers the picture beneath.
     QRect UncoverSquare(float x, float y, int s);
+    // Draws straight into the screen layer inside `deviceRect` (the layer's own
+    // pixels), the persistent image left alone: for a document whose marks live
+    // on the screen alone. Returns the logical area it touched.
+    QRect drawScreen(const QRect &deviceRect, const std::function<void(QImage &screen, const QRect &clip)> &draw);
     // Draws the whole picture stretched to width x height at (x, y), smoothed; at
     // its own size, as the background picture is drawn. Only the part that falls
     // inside the drawing area is ever scaled.

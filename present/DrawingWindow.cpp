@@ -4,10 +4,14 @@
 #include "forms/ColorWord.h"
 #include "forms/Platform.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTabletEvent>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -25,7 +29,11 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
     setFocusPolicy(Qt::StrongFocus);
     m_eraserPointers = {QPixmap(QStringLiteral(":/resources/eraser_small.xpm")),
                         QPixmap(QStringLiteral(":/resources/eraser_large.xpm"))};
-    m_session->surface().setChangeListener([this](const QRect &area) { showPicture(area); });
+    m_session->setChangeListener([this](const QRect &area) { showPicture(area); });
+    // Every pointer sample the window system sends, not only the latest of a
+    // burst: far-apart samples are what make a fast line coarse.
+    m_compressed = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     if (on) {
         setScreen(on);
         setGeometry(on->geometry());
@@ -35,7 +43,8 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
 
 DrawingWindow::~DrawingWindow()
 {
-    m_session->surface().setChangeListener({});
+    m_session->setChangeListener({});
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, m_compressed);
 }
 
 void DrawingWindow::showTool()
@@ -71,9 +80,23 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     // so that a zoomed view shows the pixels as they are.
     const Zoom &zoom = m_session->zoom();
     const qreal s = layer->devicePixelRatio();
-    const QRectF view(event->rect());
-    const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
-    p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
+    for (const QRect &r : event->region()) {
+        const QRectF view(r);
+        const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
+        p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
+    }
+}
+
+Session::Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld)
+{
+    const bool shift = modifiers & Qt::ShiftModifier, ctrl = modifiers & Qt::ControlModifier;
+    if (ctrl && shift)
+        return Session::Shape::Arrow;
+    if (ctrl)
+        return Session::Shape::Rectangle;
+    if (shift)
+        return Session::Shape::Line;
+    return tabHeld ? Session::Shape::Ellipse : Session::Shape::Free;
 }
 
 std::optional<std::int32_t> colorKey(int key)
@@ -100,7 +123,11 @@ bool DrawingWindow::handlesKey(const QKeyEvent &key) const
 {
     const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const int k = key.key();
-    if (mods == Qt::NoModifier && colorKey(k))
+    // While text is typed, every key without Ctrl or Alt is the text's.
+    if (m_session->typing() && !(mods & (Qt::ControlModifier | Qt::AltModifier)))
+        return true;
+    if (mods == Qt::NoModifier &&
+        (colorKey(k) || k == Qt::Key_H || k == Qt::Key_T || k == Qt::Key_W || k == Qt::Key_K))
         return true;
     if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
         if ((k >= Qt::Key_F1 && k <= Qt::Key_F9) || k == Qt::Key_F11 || k == Qt::Key_F12 || k == Qt::Key_Delete ||
@@ -122,6 +149,14 @@ bool DrawingWindow::event(QEvent *event)
         event->accept();
         return true;
     }
+    // Tab held down chooses the ellipse; it never moves the focus here.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Tab && !m_session->typing()) {
+        if (!static_cast<QKeyEvent *>(event)->isAutoRepeat())
+            m_tabHeld = event->type() == QEvent::KeyPress;
+        event->accept();
+        return true;
+    }
     return QWidget::event(event);
 }
 
@@ -135,6 +170,10 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const QPointF pointer = mapFromGlobal(QCursor::pos());
+    if (m_session->typing() && !ctrl) {
+        typingKey(*event);
+        return;
+    }
     if (ctrl) {
         if (k == Qt::Key_Z && !shift)
             m_session->undo();
@@ -152,10 +191,24 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
             emit colorRequested();
         else if (k == Qt::Key_D)
             emit leaveRequested();
+        showTyping();
+        return;
+    }
+    if (!shift && (k == Qt::Key_W || k == Qt::Key_K)) {
+        m_session->toggleBoard(k == Qt::Key_W ? Session::Page::White : Session::Page::Black);
+        return;
+    }
+    if (!shift && k == Qt::Key_H) {
+        m_session->setHighlighter(!m_session->highlighter());
+        return;
+    }
+    if (!shift && k == Qt::Key_T) {
+        m_session->startText(pointer);
+        showTyping();
         return;
     }
     if (const std::optional<std::int32_t> color = colorKey(k); color && !shift) {
-        m_tools.setPenColor(*color);
+        m_session->chooseColor(*color);
     } else if (k >= Qt::Key_F1 && k <= Qt::Key_F9) {
         m_tools.selectPen(k - Qt::Key_F1);
     } else if (k == Qt::Key_F11 || k == Qt::Key_F12) {
@@ -178,28 +231,130 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     emit toolsChanged();
 }
 
+void DrawingWindow::typingKey(QKeyEvent &event)
+{
+    switch (event.key()) {
+    case Qt::Key_Escape:
+        m_session->endText();
+        showTyping();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_session->typeText(QStringLiteral("\n"));
+        break;
+    case Qt::Key_Backspace:
+        m_session->backspace();
+        break;
+    default:
+        if (!event.text().isEmpty() && event.text().at(0).isPrint())
+            m_session->typeText(event.text());
+        break;
+    }
+}
+
+void DrawingWindow::showTyping()
+{
+    const bool typing = m_session->typing();
+    if (testAttribute(Qt::WA_InputMethodEnabled) == typing)
+        return;
+    setAttribute(Qt::WA_InputMethodEnabled, typing);
+    if (QInputMethod *im = QGuiApplication::inputMethod()) {
+        if (!typing)
+            im->commit();
+        im->update(Qt::ImEnabled | Qt::ImCursorRectangle);
+    }
+}
+
+void DrawingWindow::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_session->typing()) {
+        m_session->typeText(event->commitString(), event->preeditString());
+        if (QInputMethod *im = QGuiApplication::inputMethod())
+            im->update(Qt::ImCursorRectangle);
+    }
+    event->accept();
+}
+
+QVariant DrawingWindow::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return m_session->typing();
+    case Qt::ImCursorRectangle:
+        return m_session->textCursor().toAlignedRect();
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
+}
+
 void DrawingWindow::mousePressEvent(QMouseEvent *event)
 {
-    // Any button draws, as on the main window's surface.
+    event->accept();
     const bool first = m_buttonsDown == 0;
     m_buttonsDown |= int(event->button());
-    if (first)
-        m_session->press(event->position());
-    event->accept();
+    if (!first)
+        return;
+    if (m_session->typing()) {
+        // The click ends the text; it draws nothing.
+        m_session->endText();
+        showTyping();
+        m_swallowClick = true;
+        return;
+    }
+    // Any button draws, as on the main window's surface.
+    m_session->press(event->position(), shapeFor(event->modifiers(), m_tabHeld));
 }
 
 void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    m_session->move(event->position());
+    if (!m_swallowClick)
+        m_session->move(event->position());
     event->accept();
 }
 
 void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     m_buttonsDown &= ~int(event->button());
-    if (m_buttonsDown == 0)
+    if (m_buttonsDown == 0) {
         m_session->release();
+        m_swallowClick = false;
+    }
     event->accept();
+}
+
+void DrawingWindow::tabletEvent(QTabletEvent *event)
+{
+    // Accepted, so that no mouse event is made up from it as well.
+    event->accept();
+    const Session::Input input = event->pointerType() == QPointingDevice::PointerType::Eraser
+                                     ? Session::Input::TabletEraser
+                                     : Session::Input::TabletTip;
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        if (m_tabletDown)
+            return;
+        if (m_session->typing()) {
+            m_session->endText();
+            showTyping();
+        }
+        m_tabletDown = true;
+        m_session->press(event->position(), shapeFor(event->modifiers(), m_tabHeld), input, event->pressure());
+        break;
+    case QEvent::TabletMove:
+        // A pen hovering over the tablet moves without drawing.
+        if (m_tabletDown)
+            m_session->move(event->position(), event->pressure());
+        break;
+    case QEvent::TabletRelease:
+        if (m_tabletDown)
+            m_session->release();
+        m_tabletDown = false;
+        break;
+    default:
+        break;
+    }
 }
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)

@@ -25,6 +25,9 @@ namespace present {
 // The pen colour a single key sets in the mode: R red, G green, B blue, Y yellow,
 // O orange, P pink.
 std::optional<std::int32_t> colorKey(int key);
+// The shape a mark takes, chosen by what is held when the button goes down:
+// Shift a line, Ctrl a rectangle, both an arrow, Tab an ellipse.
+Session::Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld);
 
 class DrawingWindow : public QWidget
 {
@@ -37,6 +40,7 @@ public:
     Session &session() { return *m_session; }
     // Shows the pointer of the current tool (after the tool changed elsewhere).
     void showTool();
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 signals:
     // The tool state changed here (F1 to F9, F11, F12, a colour key).
@@ -54,18 +58,27 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void tabletEvent(QTabletEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     bool handlesKey(const QKeyEvent &key) const;
     void showPicture(const QRect &pictureArea);
     void zoomBy(int steps, QPointF anchor);
+    void typingKey(QKeyEvent &event);
+    // Input method on while text is being typed, off otherwise.
+    void showTyping();
 
     std::unique_ptr<Session> m_session;
     canvas::ToolState &m_tools;
     forms::Platform &m_platform;
     std::array<QPixmap, 2> m_eraserPointers;
     int m_buttonsDown = 0;
+    bool m_swallowClick = false; // the click that ended a text draws nothing
+    bool m_tabHeld = false;
+    bool m_tabletDown = false;
+    bool m_compressed = true; // the application's motion compression, given back on leaving
 };
 
 } // namespace present

@@ -1,37 +1,242 @@
 #include "present/Session.h"
 
 #include "canvas/ToolState.h"
+#include "forms/ColorWord.h"
 
+#include <QFontMetricsF>
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
 namespace present {
 
-Session::Session(const QImage &screen, canvas::ToolState &tools) : m_tools(tools)
+namespace {
+
+// Radians between an arrow's shaft and each side of its head.
+constexpr qreal HeadAngle = 0.45;
+
+QRgb rgbOf(std::int32_t word)
 {
-    const qreal scale = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
-    const QSize area(int(std::lround(screen.width() / scale)), int(std::lround(screen.height() / scale)));
-    m_surface.setArea(area, scale);
-    m_surface.setPicture(screen); // one picture pixel to a device pixel
-    // The marks live on the screen layer alone (nothing repaints this surface
-    // from its persistent layer); the persistent layer keeps the frozen screen
-    // that Del goes back to. One layer to draw into, not two.
-    m_surface.setAutoRedraw(false);
-    m_zoom.setView(QSizeF(area));
+    return forms::toQColor(word).rgb();
 }
 
-QRect Session::press(QPointF viewPoint)
+void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head, std::vector<Piece> &out)
 {
-    m_history.begin({}, canvas::History::Extent::Touched);
+    out.clear();
+    auto piece = [&](QPointF from, QPointF to) { out.push_back(Piece{from, to, r, r}); };
+    switch (shape) {
+    case Session::Shape::Free:
+    case Session::Shape::Line:
+        piece(a, b);
+        break;
+    case Session::Shape::Rectangle: {
+        const QPointF c(b.x(), a.y()), d(a.x(), b.y());
+        piece(a, c);
+        piece(c, b);
+        piece(b, d);
+        piece(d, a);
+        break;
+    }
+    case Session::Shape::Arrow: {
+        piece(a, b);
+        const QPointF shaft = b - a;
+        const qreal length = std::hypot(shaft.x(), shaft.y());
+        if (length > 0) {
+            const qreal angle = std::atan2(shaft.y(), shaft.x());
+            for (qreal side : {HeadAngle, -HeadAngle})
+                piece(b, b - head * QPointF(std::cos(angle + side), std::sin(angle + side)));
+        }
+        break;
+    }
+    case Session::Shape::Ellipse: {
+        // The ellipse inscribed in the box the drag spans, as short pieces.
+        const QPointF c = (a + b) / 2;
+        const qreal rx = std::abs(b.x() - a.x()) / 2, ry = std::abs(b.y() - a.y()) / 2;
+        const int n = std::clamp(int(2 * M_PI * std::max(rx, ry) / 6), 8, 256);
+        QPointF from(c.x() + rx, c.y());
+        for (int i = 1; i <= n; ++i) {
+            const qreal t = 2 * M_PI * i / n;
+            const QPointF to(c.x() + rx * std::cos(t), c.y() + ry * std::sin(t));
+            piece(from, to);
+            from = to;
+        }
+        break;
+    }
+    }
+}
+
+} // namespace
+
+Session::Session(const QImage &screen, canvas::ToolState &tools)
+    : m_tools(tools), m_highlighterColor(forms::colorWord(255, 220, 0))
+{
+    m_scale = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
+    Sheet &first = sheet(Page::Screen);
+    first.surface.setArea(QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))),
+                          m_scale);
+    first.surface.setPicture(screen); // one picture pixel to a device pixel
+    m_zoom.setView(QSizeF(first.surface.area()));
+}
+
+Session::Sheet &Session::sheet(Page page)
+{
+    std::unique_ptr<Sheet> &s = m_pages[size_t(page)];
+    if (!s) {
+        s = std::make_unique<Sheet>();
+        s->surface.setArea(m_pages[0] ? m_pages[0]->surface.area() : QSize(), m_scale);
+        if (page != Page::Screen)
+            s->surface.setBackColor(page == Page::White ? forms::colorWord(255, 255, 255) : 0);
+        // The marks live on the screen layer alone (nothing repaints this
+        // surface from its persistent layer); the persistent layer keeps what lies
+        // beneath, which Del and the eraser go back to. One layer to draw into.
+        s->surface.setAutoRedraw(false);
+        s->surface.setChangeListener([this, page](const QRect &area) {
+            if (page == m_page && m_listener)
+                m_listener(area);
+        });
+    }
+    return *s;
+}
+
+void Session::setChangeListener(std::function<void(const QRect &)> listener)
+{
+    m_listener = std::move(listener);
+}
+
+qreal Session::radius(qreal pressure) const
+{
+    const int pen = m_tools.penSizeIndex() + 1;
+    const qreal width = m_highlighter ? 10 + 6 * pen : pen;
+    // Widths are what the screen shows: on a zoomed view they are narrower on the
+    // picture, never under a pixel.
+    const qreal onPicture = std::max<qreal>(1, width / m_zoom.factor());
+    const qreal share = 1.0 / 3 + 2.0 / 3 * std::clamp<qreal>(pressure, 0, 1);
+    return onPicture * share * m_scale / 2;
+}
+
+QRect Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure)
+{
+    endText();
+    release();
+    history().begin({}, canvas::History::Extent::Touched);
     m_drawing = true;
-    return mark(m_zoom.toPicture(viewPoint), true);
+    m_erasing = input == Input::TabletEraser || m_tools.eraserMode();
+    if (m_erasing)
+        return erase(viewPoint);
+    const QImage *layer = surface().screenLayer();
+    if (!layer || !m_ink.begin(*layer, m_highlighter ? Ink::Look::Highlighter : Ink::Look::Pen,
+                               rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor())))
+        return {};
+    m_shape = shape;
+    const QPointF at = toDevice(viewPoint);
+    if (shape != Shape::Free) {
+        m_anchor = at;
+        m_pieces.clear();
+        drawShape(at);
+        return {};
+    }
+    m_last = m_mid = at;
+    m_hasTail = false;
+    m_pending = input == Input::TabletTip;
+    if (m_pending)
+        return {};
+    m_lastR = m_midR = radius(pressure);
+    m_areas.assign(1, m_ink.add(Piece{at, at, m_lastR, m_lastR}));
+    return compose(m_areas);
 }
 
-QRect Session::move(QPointF viewPoint)
+QRect Session::move(QPointF viewPoint, qreal pressure)
 {
     if (!m_drawing)
         return {};
-    return mark(m_zoom.toPicture(viewPoint), false);
+    if (m_erasing)
+        return erase(viewPoint);
+    if (!m_ink.active())
+        return {};
+    const QPointF at = toDevice(viewPoint);
+    if (m_shape != Shape::Free) {
+        drawShape(at);
+        return {};
+    }
+    const qreal r = radius(pressure);
+    if (m_pending) {
+        // The tip's first pressure may be a spike: the stroke starts with this one.
+        m_pending = false;
+        m_lastR = m_midR = r;
+        m_ink.add(Piece{m_last, m_last, r, r});
+    }
+    drawStroke(at, r);
+    return {};
+}
+
+void Session::drawStroke(QPointF at, qreal r)
+{
+    // Through the midpoints of the samples, each sample the control point of a
+    // curve: far-apart samples make a round line, not corners. The stretch from
+    // the last midpoint to the pointer is shown straight until the next sample.
+    m_areas.clear();
+    const QPointF mid = (m_last + at) / 2;
+    const qreal midR = (m_lastR + r) / 2;
+    const qreal length = std::hypot(m_last.x() - m_mid.x(), m_last.y() - m_mid.y()) +
+                         std::hypot(mid.x() - m_last.x(), mid.y() - m_last.y());
+    const int n = std::clamp(int(std::ceil(length / 3)), 1, 64);
+    QPointF from = m_mid;
+    qreal fromR = m_midR;
+    for (int i = 1; i <= n; ++i) {
+        const qreal t = qreal(i) / n, u = 1 - t;
+        const QPointF to = u * u * m_mid + 2 * u * t * m_last + t * t * mid;
+        const qreal toR = u * u * m_midR + 2 * u * t * m_lastR + t * t * midR;
+        m_areas.push_back(m_ink.add(Piece{from, to, fromR, toR}));
+        from = to;
+        fromR = toR;
+    }
+    if (m_hasTail)
+        m_areas.push_back(m_tail.bounds());
+    m_tail = Piece{mid, at, midR, r};
+    m_hasTail = true;
+    m_ink.setTail(&m_tail);
+    m_areas.push_back(m_tail.bounds());
+    m_last = at;
+    m_lastR = r;
+    m_mid = mid;
+    m_midR = midR;
+    compose(m_areas);
+}
+
+void Session::drawShape(QPointF to)
+{
+    // Only what the shape covered before and covers now is drawn again.
+    const qreal r = radius(1);
+    const qreal head = (4 * (m_tools.penSizeIndex() + 1) + 12) / m_zoom.factor() * m_scale;
+    shapePieces(m_shape, m_anchor, to, r, head, m_nextPieces);
+    m_areas.clear();
+    for (const Piece &old : m_pieces) {
+        m_areas.push_back(old.bounds());
+        m_ink.clear(m_areas.back());
+    }
+    for (const Piece &piece : m_nextPieces)
+        m_areas.push_back(m_ink.add(piece));
+    std::swap(m_pieces, m_nextPieces);
+    compose(m_areas);
+}
+
+QRect Session::compose(std::vector<QRect> &areas)
+{
+    QRect all;
+    qint64 sum = 0;
+    for (const QRect &a : areas) {
+        all |= a;
+        sum += qint64(a.width()) * a.height();
+    }
+    // One rectangle when it is not much larger than the pieces; else each alone
+    // (the two far sides of a rectangle being dragged).
+    if (qint64(all.width()) * all.height() <= 2 * sum) {
+        areas.assign(1, all);
+    }
+    QRect touched;
+    for (const QRect &a : areas)
+        touched |= surface().drawScreen(a, [this](QImage &layer, const QRect &clip) { m_ink.compose(layer, clip); });
+    return touched;
 }
 
 void Session::release()
@@ -39,42 +244,191 @@ void Session::release()
     if (!m_drawing)
         return;
     m_drawing = false;
-    m_history.end({});
+    if (m_ink.active() && m_shape == Shape::Free) {
+        if (m_pending) {
+            // A tap: no pressure but the untrusted one, so the lightest.
+            const qreal r = radius(0);
+            m_areas.assign(1, m_ink.add(Piece{m_last, m_last, r, r}));
+            compose(m_areas);
+        } else if (m_hasTail) {
+            m_ink.add(m_tail); // already shown as it is
+        }
+    }
+    m_pending = false;
+    m_hasTail = false;
+    m_ink.end();
+    history().end({});
 }
 
-QRect Session::mark(QPointF at, bool first)
+QRect Session::erase(QPointF viewPoint)
 {
+    const QPointF at = m_zoom.toPicture(viewPoint);
     const qreal zoom = m_zoom.factor();
-    // Widths are what the screen shows: on a zoomed view they are narrower on the
-    // picture, never under a pixel.
-    const int width = std::max(1, int(std::lround((m_tools.penSizeIndex() + 1) / zoom)));
-    m_surface.setDrawWidth(width);
-    const float x = float(at.x()), y = float(at.y());
-    if (m_tools.eraserMode()) {
-        const int half = std::max(1, int(std::lround(m_tools.eraserHalfSize() / zoom)));
-        return m_surface.UncoverSquare(x, y, half);
+    surface().setDrawWidth(std::max(1, int(std::lround((m_tools.penSizeIndex() + 1) / zoom))));
+    const int half = std::max(1, int(std::lround(m_tools.eraserHalfSize() / zoom)));
+    return surface().UncoverSquare(float(at.x()), float(at.y()), half);
+}
+
+void Session::setHighlighter(bool on)
+{
+    m_highlighter = on;
+}
+
+void Session::chooseColor(std::int32_t colorWord)
+{
+    m_tools.setPenColor(colorWord);
+    m_highlighterColor = colorWord & 0xFFFFFF;
+}
+
+void Session::startText(QPointF viewPoint)
+{
+    endText();
+    release();
+    const QImage *layer = surface().screenLayer();
+    history().begin({}, canvas::History::Extent::Touched);
+    if (!layer || !m_ink.begin(*layer, Ink::Look::Pen, rgbOf(m_tools.penColor()))) {
+        history().cancel();
+        return;
     }
-    return first ? m_surface.PSet(x, y, m_tools.penColor()) : m_surface.Line(x, y, m_tools.penColor());
+    m_typing = true;
+    m_textAt = toDevice(viewPoint);
+    m_text.clear();
+    m_preedit.clear();
+    m_textArea = QRect();
+    renderText(true);
+}
+
+void Session::typeText(const QString &commit, const QString &preedit)
+{
+    if (!m_typing)
+        return;
+    m_text += commit;
+    m_preedit = preedit;
+    renderText(true);
+}
+
+void Session::backspace()
+{
+    if (!m_typing || m_text.isEmpty())
+        return;
+    m_text.chop(m_text.size() >= 2 && m_text.back().isLowSurrogate() ? 2 : 1);
+    renderText(true);
+}
+
+void Session::endText()
+{
+    if (!m_typing)
+        return;
+    m_typing = false;
+    m_preedit.clear();
+    renderText(false);
+    m_ink.end();
+    history().end({});
+}
+
+namespace {
+
+QFont textFont(int pen, qreal zoom, qreal scale)
+{
+    QFont font;
+    font.setPixelSize(std::max(6, int(std::lround((14 + 4 * pen) / zoom * scale))));
+    return font;
+}
+
+} // namespace
+
+QRectF Session::textCursor() const
+{
+    const QFontMetricsF metrics(textFont(m_tools.penSizeIndex() + 1, m_zoom.factor(), m_scale));
+    const QStringList lines = (m_text + m_preedit).split(QLatin1Char('\n'));
+    const QRectF device(m_textAt.x() + metrics.horizontalAdvance(lines.back()),
+                        m_textAt.y() + (lines.size() - 1) * metrics.lineSpacing(), 1, metrics.height());
+    return QRectF(m_zoom.toView(device.topLeft() / m_scale), device.size() / m_scale * m_zoom.factor());
+}
+
+void Session::renderText(bool caret)
+{
+    const QFont font = textFont(m_tools.penSizeIndex() + 1, m_zoom.factor(), m_scale);
+    const QFontMetricsF metrics(font);
+    const QStringList lines = (m_text + m_preedit).split(QLatin1Char('\n'));
+    qreal width = 0;
+    for (const QString &line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const qreal caretWidth = std::max<qreal>(1, m_scale);
+    const QRectF box(m_textAt, QSizeF(width + caretWidth, lines.size() * metrics.lineSpacing()));
+    const int slack = int(std::ceil(metrics.height() / 4)); // overhangs of the glyphs
+    const QRect area = box.toAlignedRect().adjusted(-slack, -slack, slack, slack);
+
+    m_areas.clear();
+    if (!m_textArea.isNull()) {
+        m_areas.push_back(m_textArea);
+        m_ink.clear(m_textArea);
+    }
+    m_ink.prepare(area);
+    {
+        QPainter p(&m_ink.coverage());
+        p.setClipRect(area);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setPen(Qt::white);
+        p.setFont(font);
+        const int preeditLine = int(lines.size()) - 1;
+        const qreal preeditStart = metrics.horizontalAdvance(m_text.section(QLatin1Char('\n'), -1));
+        for (int i = 0; i < lines.size(); ++i) {
+            const QPointF baseline(m_textAt.x(), m_textAt.y() + metrics.ascent() + i * metrics.lineSpacing());
+            if (i == preeditLine && !m_preedit.isEmpty()) {
+                // What the input method is still composing, underlined after the text.
+                p.drawText(baseline, m_text.section(QLatin1Char('\n'), -1));
+                QFont underlined = font;
+                underlined.setUnderline(true);
+                p.setFont(underlined);
+                p.drawText(baseline + QPointF(preeditStart, 0), m_preedit);
+                p.setFont(font);
+            } else {
+                p.drawText(baseline, lines.at(i));
+            }
+        }
+        if (caret) {
+            const qreal x = m_textAt.x() + metrics.horizontalAdvance(lines.back());
+            p.fillRect(QRectF(x, m_textAt.y() + preeditLine * metrics.lineSpacing(), caretWidth, metrics.height()),
+                       Qt::white);
+        }
+    }
+    m_areas.push_back(area);
+    m_textArea = area;
+    compose(m_areas);
+}
+
+void Session::toggleBoard(Page board)
+{
+    endText();
+    release();
+    m_page = m_page == board ? Page::Screen : board;
+    sheet(m_page);
+    if (m_listener)
+        m_listener(surface().bounds());
 }
 
 void Session::clear()
 {
+    endText();
     release();
-    m_history.begin({}, canvas::History::Extent::Whole);
-    m_surface.Cls();
-    m_history.end({});
+    history().begin({}, canvas::History::Extent::Whole);
+    surface().Cls();
+    history().end({});
 }
 
 bool Session::undo()
 {
+    endText();
     release();
-    return m_history.undo({}).has_value();
+    return history().undo({}).has_value();
 }
 
 bool Session::redo()
 {
+    endText();
     release();
-    return m_history.redo({}).has_value();
+    return history().redo({}).has_value();
 }
 
 } // namespace present

@@ -390,6 +390,47 @@ main_keys ctrl+y
 "$APP" --draw >/dev/null 2>&1
 check "sketrin --draw puts up the mode in the running Sketrin" mode_up
 sleep 0.5
+# The presenter's marks on the white board, at width 5 in the chosen green: a
+# Shift-drag, a Ctrl-drag, a highlighter stroke and typed text, then Ctrl+Z takes
+# them off one by one.
+keys w F5
+mark() { # KEY-HELD x0 y0 x1 y1
+  [ "$1" = - ] || xdotool keydown "$1"
+  xdotool mousemove "$2" "$3" mousedown 1
+  for i in 1 2 3 4 5 6; do xdotool mousemove $(($2 + ($4 - $2) * i / 6)) $(($3 + ($5 - $3) * i / 6)); done
+  xdotool mouseup 1
+  [ "$1" = - ] || xdotool keyup "$1"
+  sleep 0.3
+}
+green_in() { "$PROBE" count "$f" "$@" 0 192 0; }
+white_in() { [ "$("$PROBE" count "$f" "$@" 255 255 255)" = $(($3 * $4)) ]; }
+mark shift 100 300 300 300
+mark ctrl 100 350 300 450
+keys h
+mark - 100 520 300 520
+keys h
+xdotool mousemove 400 300
+keys t a b c Escape
+xdotool mousemove 900 700
+line_on() { greater "$(green_in 100 296 200 9)" 600; }
+box_on() { greater "$(green_in 96 350 9 100)" 300 && white_in 110 360 180 80; }
+marker_on() { equal "$("$PROBE" pixel "$f" 200 520)" "$("$PROBE" pixel "$f" 200 532)" && ! white_in 150 510 100 20; }
+text_on() { greater "$(green_in 395 295 80 50)" 20; }
+all_on() { line_on && box_on && marker_on && text_on; }
+looks "a Shift-drag, a Ctrl-drag, an H stroke and typed text each appear" mode-marks all_on
+no_text() { ! text_on && white_in 395 295 80 50 && marker_on; }
+no_marker() { white_in 100 505 210 30 && box_on; }
+no_box() { white_in 90 340 220 120 && line_on; }
+no_line() { white_in 90 290 220 20; }
+keys ctrl+z
+looks "Ctrl+Z takes the text off, and only the text" mode-undo1 no_text
+keys ctrl+z
+looks "... then the highlighter stroke" mode-undo2 no_marker
+keys ctrl+z
+looks "... then the rectangle" mode-undo3 no_box
+keys ctrl+z
+looks "... then the line" mode-undo4 no_line
+keys w F1
 xdotool key Escape
 check "... and Esc leaves it again" mode_gone
 sleep 0.5

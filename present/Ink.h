@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QRect>
+#include <QRgb>
+#include <vector>
+
+namespace present {
+
+// One piece of a mark: every point within the radius of the segment a-b, the
+// radius going evenly from ra at a to rb at b. Device pixels.
+struct Piece
+{
+    QPointF a, b;
+    qreal ra = 0.5, rb = 0.5;
+    // The pixels it may reach, anti-aliased edge included.
+    QRect bounds() const;
+    // How much of the pixel whose centre is p it covers, 0 to 255.
+    int coverage(QPointF p) const;
+};
+
+// Anti-aliased marks laid over a picture layer.
+//
+// A mark's coverage is kept apart from the layer, one byte a pixel, and the layer
+// shows the picture as it was before the mark with the mark laid over it. Where
+// pieces overlap, the coverage is the larger, not the sum, so a half-transparent
+// stroke crossing itself is no darker there, and a shape that follows the pointer
+// can be taken off again where it was. The picture before the mark is kept in
+// 64-pixel tiles, each copied the first time the mark reaches it; the buffers
+// last from mark to mark, so nothing is allocated while a mark grows.
+class Ink
+{
+public:
+    enum class Look {
+        Pen,        // opaque, in the colour
+        Highlighter // the colour multiplied over the picture at half strength
+    };
+    static constexpr int Tile = 64;
+
+    // Starts a mark over `layer`, which must stay in place until end().
+    bool begin(const QImage &layer, Look look, QRgb color);
+    void end();
+    bool active() const { return m_layer != nullptr; }
+
+    // Adds a piece to the coverage; returns what the layer must show again.
+    QRect add(const Piece &piece);
+    // Takes the coverage off inside `rect` (a shape about to be drawn elsewhere).
+    void clear(const QRect &rect);
+    // The coverage image itself, to paint what pieces cannot (text) inside
+    // `rect`; call prepare(rect) first.
+    QImage &coverage() { return m_cover; }
+    void prepare(const QRect &rect);
+    // A piece shown over the coverage without being part of it yet: the stroke's
+    // last stretch, which the next sample will replace.
+    void setTail(const Piece *tail);
+
+    // Writes the layer inside `rect` (in the layer's pixels): the picture before
+    // the mark, with the mark over it.
+    void compose(QImage &layer, const QRect &rect);
+
+private:
+    QRect inside(const QRect &rect) const { return rect.intersected(m_cover.rect()); }
+
+    const QImage *m_layer = nullptr;
+    QImage m_before; // the layer's pixels as they were before the mark
+    QImage m_cover;  // Format_Grayscale8: the mark's coverage
+    std::vector<quint32> m_tileMark;
+    quint32 m_generation = 0;
+    int m_tilesX = 0;
+    Look m_look = Look::Pen;
+    QRgb m_color = 0;
+    Piece m_tail;
+    bool m_hasTail = false;
+};
+
+} // namespace present
