@@ -8,12 +8,14 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTabletEvent>
 #include <QWheelEvent>
 #include <cmath>
+#include <cstring>
 
 namespace present {
 
@@ -80,7 +82,23 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     // so that a zoomed view shows the pixels as they are.
     const Zoom &zoom = m_session->zoom();
     const qreal s = layer->devicePixelRatio();
+    // At 1x onto a window image of the layer's own kind, the rows are copied as
+    // they are: QPainter hands tall narrow areas (the sides of a rectangle being
+    // dragged) to worker threads, which costs more than the copy.
+    QPaintDevice *device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    QImage *window = device && device->devType() == QInternal::Image ? static_cast<QImage *>(device) : nullptr;
+    const QTransform toWindow = p.deviceTransform();
+    const bool copy = window && zoom.factor() == 1 && s == 1 && window->format() == layer->format() &&
+                      toWindow.type() <= QTransform::TxTranslate;
     for (const QRect &r : event->region()) {
+        if (copy) {
+            const QRect from = r.intersected(layer->rect());
+            const QRect to = from.translated(int(toWindow.dx()), int(toWindow.dy())).intersected(window->rect());
+            for (int y = 0; y < to.height(); ++y)
+                std::memcpy(window->scanLine(to.top() + y) + to.left() * 4,
+                            layer->constScanLine(from.top() + y) + from.left() * 4, size_t(to.width()) * 4);
+            continue;
+        }
         const QRectF view(r);
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));

@@ -13,17 +13,6 @@ QRect Piece::bounds() const
                  QPoint(int(std::ceil(std::max(a.x(), b.x()) + r)), int(std::ceil(std::max(a.y(), b.y()) + r))));
 }
 
-int Piece::coverage(QPointF p) const
-{
-    const QPointF ab = b - a;
-    const qreal len2 = ab.x() * ab.x() + ab.y() * ab.y();
-    qreal t = len2 > 0 ? ((p.x() - a.x()) * ab.x() + (p.y() - a.y()) * ab.y()) / len2 : 0;
-    t = std::clamp(t, qreal(0), qreal(1));
-    const QPointF d = p - (a + t * ab);
-    const qreal c = ra + t * (rb - ra) + 0.5 - std::sqrt(d.x() * d.x() + d.y() * d.y());
-    return c <= 0 ? 0 : c >= 1 ? 255 : int(c * 255 + 0.5);
-}
-
 bool Ink::begin(const QImage &layer, Look look, QRgb color)
 {
     end();
@@ -37,10 +26,18 @@ bool Ink::begin(const QImage &layer, Look look, QRgb color)
         m_tilesX = (layer.width() + Tile - 1) / Tile;
         m_tileMark.assign(size_t(m_tilesX) * size_t((layer.height() + Tile - 1) / Tile), 0);
     }
+    // Rows by address: QImage::scanLine() checks for sharing at every call.
+    m_coverBits = m_cover.bits();
+    m_beforeBits = m_before.bits();
     m_layer = &layer;
     m_look = look;
     m_color = color;
     m_hasTail = false;
+    for (int i = 0; i < 3; ++i) {
+        const int c = i == 0 ? qRed(color) : i == 1 ? qGreen(color) : qBlue(color);
+        for (int from = 0; from < 256; ++from)
+            m_fullHighlight[size_t(i)][size_t(from)] = uchar(from * (65025 - (255 - c) * 128) / 65025);
+    }
     ++m_generation;
     return true;
 }
@@ -64,13 +61,98 @@ void Ink::prepare(const QRect &rect)
             mark = m_generation;
             const QRect tile = QRect(tx * Tile, ty * Tile, Tile, Tile).intersected(m_cover.rect());
             for (int y = tile.top(); y <= tile.bottom(); ++y) {
-                std::memcpy(m_before.scanLine(y) + tile.left() * 4, m_layer->constScanLine(y) + tile.left() * 4,
+                std::memcpy(beforeRow(y) + tile.left() * 4, m_layer->constScanLine(y) + tile.left() * 4,
                             size_t(tile.width()) * 4);
-                std::memset(m_cover.scanLine(y) + tile.left(), 0, size_t(tile.width()));
+                std::memset(coverRow(y) + tile.left(), 0, size_t(tile.width()));
             }
         }
     }
 }
+
+namespace {
+
+// Where a row (its pixel centres at height y) meets every point within `radius`
+// of the segment from a to b: an interval, since that shape is convex.
+struct Span
+{
+    float lo = 0, hi = 0;
+    bool empty = true;
+    void take(float l, float h)
+    {
+        if (l > h)
+            return;
+        lo = empty ? l : std::min(lo, l);
+        hi = empty ? h : std::max(hi, h);
+        empty = false;
+    }
+};
+
+// The spans of the rows a piece crosses, with what every row needs worked out
+// once for the piece.
+class Spans
+{
+public:
+    Spans(float ax, float ay, float bx, float by) : m_ax(ax), m_ay(ay), m_bx(bx), m_by(by)
+    {
+        const float ux = bx - ax, uy = by - ay;
+        m_len = std::sqrt(ux * ux + uy * uy);
+        if (m_len > 0) {
+            m_nx = -uy / m_len;
+            m_ny = ux / m_len;
+            m_tx = ux / m_len;
+            m_ty = uy / m_len;
+            m_inx = std::abs(m_nx) < 1e-6f ? 0 : 1 / m_nx;
+            m_itx = std::abs(m_tx) < 1e-6f ? 0 : 1 / m_tx;
+        }
+    }
+
+    // The row at height y against every point within `radius` of the piece.
+    Span at(float y, float radius) const
+    {
+        Span s;
+        if (radius <= 0)
+            return s;
+        disc(s, y - m_ay, m_ax, radius);
+        disc(s, y - m_by, m_bx, radius);
+        if (m_len <= 0)
+            return s;
+        // The band beside the segment: within `radius` of its line, between its
+        // ends. It joins the two discs, so the union stays one interval.
+        float lo = -1e30f, hi = 1e30f;
+        const float dy = y - m_ay;
+        if (!limit(m_inx, m_ny * dy, -radius, radius, lo, hi) || !limit(m_itx, m_ty * dy, 0, m_len, lo, hi))
+            return s;
+        s.take(lo, hi);
+        return s;
+    }
+
+private:
+    static void disc(Span &s, float dy, float cx, float radius)
+    {
+        if (std::abs(dy) <= radius) {
+            const float h = std::sqrt(radius * radius - dy * dy);
+            s.take(cx - h, cx + h);
+        }
+    }
+    // Narrows [lo, hi] to the x where from <= (x - ax) / inverse + c <= to; an
+    // inverse of 0 stands for a direction along which x does not count.
+    bool limit(float inverse, float c, float from, float to, float &lo, float &hi) const
+    {
+        if (inverse == 0)
+            return c >= from && c <= to;
+        float l = (from - c) * inverse, h = (to - c) * inverse;
+        if (l > h)
+            std::swap(l, h);
+        lo = std::max(lo, m_ax + l);
+        hi = std::min(hi, m_ax + h);
+        return lo <= hi;
+    }
+
+    float m_ax, m_ay, m_bx, m_by;
+    float m_len = 0, m_nx = 0, m_ny = 0, m_tx = 0, m_ty = 0, m_inx = 0, m_itx = 0;
+};
+
+} // namespace
 
 QRect Ink::add(const Piece &piece)
 {
@@ -78,15 +160,103 @@ QRect Ink::add(const Piece &piece)
     if (r.isEmpty() || !m_layer)
         return {};
     prepare(r);
+    if (piece.ra == piece.rb && (piece.a.x() == piece.b.x() || piece.a.y() == piece.b.y())) {
+        addStraight(piece, r);
+        return r;
+    }
+    const float ax = float(piece.a.x()), ay = float(piece.a.y()), bx = float(piece.b.x()), by = float(piece.b.y());
+    const float inner = float(std::min(piece.ra, piece.rb)) - 0.5f;
+    const float outer = float(std::max(piece.ra, piece.rb)) + 0.5f;
+    const Spans spans(ax, ay, bx, by);
+    const float abx = bx - ax, aby = by - ay, len2 = abx * abx + aby * aby;
+    const float inv = len2 > 0 ? 1 / len2 : 0, ra = float(piece.ra), dr = float(piece.rb - piece.ra);
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        uchar *row = m_cover.scanLine(y);
-        for (int x = r.left(); x <= r.right(); ++x) {
-            const int c = piece.coverage(QPointF(x + 0.5, y + 0.5));
-            if (c > row[x])
-                row[x] = uchar(c);
+        const float yc = y + 0.5f;
+        const Span out = spans.at(yc, outer);
+        if (out.empty)
+            continue;
+        uchar *row = coverRow(y);
+        // Pixels whose centres lie inside the span.
+        const int x0 = std::max(r.left(), int(std::ceil(out.lo - 0.5f)));
+        const int x1 = std::min(r.right(), int(std::floor(out.hi - 0.5f)));
+        // Wholly covered inside, by every radius the piece has: no arithmetic there.
+        const Span in = spans.at(yc, inner);
+        int i0 = x1 + 1, i1 = x1;
+        if (!in.empty) {
+            i0 = std::max(x0, int(std::ceil(in.lo - 0.5f)));
+            i1 = std::min(x1, int(std::floor(in.hi - 0.5f)));
+            if (i0 <= i1)
+                std::memset(row + i0, 255, size_t(i1 - i0 + 1));
+            else
+                i0 = x1 + 1, i1 = x1;
+        }
+        const float dy = yc - ay;
+        for (int x = x0; x <= x1; ++x) {
+            if (x == i0) {
+                x = i1;
+                continue;
+            }
+            // How much of the pixel lies within the radius: its centre's distance
+            // from the segment against the radius there, over one pixel of edge.
+            const float dx = x + 0.5f - ax;
+            const float t = std::clamp((dx * abx + dy * aby) * inv, 0.f, 1.f);
+            const float ex = dx - t * abx, ey = dy - t * aby;
+            const float c = ra + t * dr + 0.5f - std::sqrt(ex * ex + ey * ey);
+            const int v = c <= 0 ? 0 : c >= 1 ? 255 : int(c * 255 + 0.5f);
+            if (v > row[x])
+                row[x] = uchar(v);
         }
     }
     return r;
+}
+
+void Ink::addStraight(const Piece &piece, const QRect &r)
+{
+    // A level or upright piece of one width (the sides of rectangles): along it,
+    // the coverage depends on the distance across alone, worked out once.
+    const bool level = piece.a.y() == piece.b.y();
+    const float radius = float(piece.ra);
+    auto value = [radius](float d) {
+        const float c = radius + 0.5f - d;
+        return c <= 0 ? 0 : c >= 1 ? 255 : int(c * 255 + 0.5f);
+    };
+    const float ax = float(piece.a.x()), ay = float(piece.a.y()), bx = float(piece.b.x()), by = float(piece.b.y());
+    const float s0 = level ? std::min(ax, bx) : std::min(ay, by), s1 = level ? std::max(ax, bx) : std::max(ay, by);
+    const float across = level ? ay : ax;
+    // Beyond its ends, the round caps: distance to the nearer end.
+    auto cap = [&](float x, float y) {
+        const float ex = level ? x - std::clamp(x, s0, s1) : x - across;
+        const float ey = level ? y - across : y - std::clamp(y, s0, s1);
+        return value(std::sqrt(ex * ex + ey * ey));
+    };
+    std::array<uchar, 64> column{}; // across an upright piece, by distance from its left edge
+    const bool patterned = !level && r.width() <= int(column.size());
+    if (patterned)
+        for (int x = r.left(); x <= r.right(); ++x)
+            column[size_t(x - r.left())] = uchar(value(std::abs(x + 0.5f - across)));
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        uchar *row = coverRow(y);
+        const float yc = y + 0.5f;
+        if (level) {
+            const uchar v = uchar(value(std::abs(yc - across)));
+            // Pixel centres within the piece's length.
+            const int x0 = std::max(r.left(), int(std::ceil(s0 - 0.5f)));
+            const int x1 = std::min(r.right(), int(std::floor(s1 - 0.5f)));
+            for (int x = r.left(); x < std::min(x0, r.right() + 1); ++x)
+                row[x] = std::max(row[x], uchar(cap(x + 0.5f, yc)));
+            if (v > 0)
+                for (int x = x0; x <= x1; ++x)
+                    row[x] = std::max(row[x], v);
+            for (int x = std::max(x1 + 1, r.left()); x <= r.right(); ++x)
+                row[x] = std::max(row[x], uchar(cap(x + 0.5f, yc)));
+        } else if (patterned && yc >= s0 && yc <= s1) {
+            for (int x = r.left(); x <= r.right(); ++x)
+                row[x] = std::max(row[x], column[size_t(x - r.left())]);
+        } else {
+            for (int x = r.left(); x <= r.right(); ++x)
+                row[x] = std::max(row[x], uchar(cap(x + 0.5f, yc)));
+        }
+    }
 }
 
 void Ink::clear(const QRect &rect)
@@ -96,14 +266,36 @@ void Ink::clear(const QRect &rect)
         return;
     prepare(r);
     for (int y = r.top(); y <= r.bottom(); ++y)
-        std::memset(m_cover.scanLine(y) + r.left(), 0, size_t(r.width()));
+        std::memset(coverRow(y) + r.left(), 0, size_t(r.width()));
 }
 
-void Ink::setTail(const Piece *tail)
+QRect Ink::setTail(const Piece *tail)
 {
-    m_hasTail = tail != nullptr;
-    if (tail)
-        m_tail = *tail;
+    QRect shown;
+    if (m_hasTail) {
+        // The coverage beneath the old tail comes back.
+        const QRect r = m_tailArea;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(coverRow(y) + r.left(), m_underTail.data() + size_t(y - r.top()) * size_t(r.width()),
+                        size_t(r.width()));
+        shown = r;
+        m_hasTail = false;
+    }
+    if (tail && m_layer) {
+        const QRect r = inside(tail->bounds());
+        if (!r.isEmpty()) {
+            prepare(r);
+            m_underTail.resize(size_t(r.width()) * size_t(r.height()));
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                std::memcpy(m_underTail.data() + size_t(y - r.top()) * size_t(r.width()),
+                            coverRow(y) + r.left(), size_t(r.width()));
+            m_tailArea = r;
+            m_hasTail = true;
+            add(*tail);
+            shown |= r;
+        }
+    }
+    return shown;
 }
 
 void Ink::compose(QImage &layer, const QRect &rect)
@@ -112,32 +304,37 @@ void Ink::compose(QImage &layer, const QRect &rect)
     if (r.isEmpty() || !m_layer)
         return;
     prepare(r);
-    const QRect tail = m_hasTail ? m_tail.bounds() : QRect();
     const int cr = qRed(m_color), cg = qGreen(m_color), cb = qBlue(m_color);
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        const uchar *cover = m_cover.constScanLine(y);
-        const auto *before = reinterpret_cast<const QRgb *>(m_before.constScanLine(y));
-        auto *out = reinterpret_cast<QRgb *>(layer.scanLine(y));
-        const bool tailRow = y >= tail.top() && y <= tail.bottom();
-        for (int x = r.left(); x <= r.right(); ++x) {
-            int a = cover[x];
-            if (tailRow && x >= tail.left() && x <= tail.right())
-                a = std::max(a, m_tail.coverage(QPointF(x + 0.5, y + 0.5)));
-            const QRgb b = before[x];
-            if (a == 0) {
-                out[x] = b;
-                continue;
-            }
-            if (m_look == Look::Pen) {
-                auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
-                out[x] = qRgb(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb));
-            } else {
-                // Multiplied, so that dark writing beneath stays as dark as it was.
-                const int h = (a + 1) / 2;
-                auto mul = [h](int from, int c) { return from * (65025 - (255 - c) * h) / 65025; };
-                out[x] = qRgb(mul(qRed(b), cr), mul(qGreen(b), cg), mul(qBlue(b), cb));
+    uchar *const layerBits = layer.bits();
+    const qsizetype layerStride = layer.bytesPerLine();
+    auto rows = [&](auto full, auto blend) {
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const uchar *cover = coverRow(y);
+            const auto *before = reinterpret_cast<const QRgb *>(beforeRow(y));
+            auto *out = reinterpret_cast<QRgb *>(layerBits + y * layerStride);
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const int a = cover[x];
+                out[x] = a == 0 ? before[x] : a == 255 ? full(before[x]) : blend(before[x], a);
             }
         }
+    };
+    if (m_look == Look::Pen) {
+        const QRgb solid = qRgb(cr, cg, cb);
+        rows([solid](QRgb) { return solid; },
+             [=](QRgb b, int a) {
+                 auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
+                 return qRgb(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb));
+             });
+    } else {
+        // Multiplied at half strength, so that dark writing beneath stays as dark
+        // as it was.
+        const auto &t = m_fullHighlight;
+        rows([&t](QRgb b) { return qRgb(t[0][size_t(qRed(b))], t[1][size_t(qGreen(b))], t[2][size_t(qBlue(b))]); },
+             [=](QRgb b, int a) {
+                 const int h = (a + 1) / 2;
+                 auto mul = [h](int from, int c) { return from * (65025 - (255 - c) * h) / 65025; };
+                 return qRgb(mul(qRed(b), cr), mul(qGreen(b), cg), mul(qBlue(b), cb));
+             });
     }
 }
 

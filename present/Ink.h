@@ -4,6 +4,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QRgb>
+#include <array>
 #include <vector>
 
 namespace present {
@@ -16,8 +17,6 @@ struct Piece
     qreal ra = 0.5, rb = 0.5;
     // The pixels it may reach, anti-aliased edge included.
     QRect bounds() const;
-    // How much of the pixel whose centre is p it covers, 0 to 255.
-    int coverage(QPointF p) const;
 };
 
 // Anti-aliased marks laid over a picture layer.
@@ -51,18 +50,27 @@ public:
     // `rect`; call prepare(rect) first.
     QImage &coverage() { return m_cover; }
     void prepare(const QRect &rect);
-    // A piece shown over the coverage without being part of it yet: the stroke's
-    // last stretch, which the next sample will replace.
-    void setTail(const Piece *tail);
+    // A piece that the next call takes off again (nullptr: none), the coverage
+    // beneath it as it was: the stroke's last stretch, which the next sample
+    // replaces. Returns what the layer must show again (both tails).
+    QRect setTail(const Piece *tail);
+    // The tail stays for good.
+    void keepTail() { m_hasTail = false; }
 
     // Writes the layer inside `rect` (in the layer's pixels): the picture before
     // the mark, with the mark over it.
     void compose(QImage &layer, const QRect &rect);
 
 private:
+    void addStraight(const Piece &piece, const QRect &r);
     QRect inside(const QRect &rect) const { return rect.intersected(m_cover.rect()); }
 
+    uchar *coverRow(int y) const { return m_coverBits + y * m_cover.bytesPerLine(); }
+    uchar *beforeRow(int y) const { return m_beforeBits + y * m_before.bytesPerLine(); }
+
     const QImage *m_layer = nullptr;
+    uchar *m_coverBits = nullptr;
+    uchar *m_beforeBits = nullptr;
     QImage m_before; // the layer's pixels as they were before the mark
     QImage m_cover;  // Format_Grayscale8: the mark's coverage
     std::vector<quint32> m_tileMark;
@@ -70,8 +78,10 @@ private:
     int m_tilesX = 0;
     Look m_look = Look::Pen;
     QRgb m_color = 0;
-    Piece m_tail;
+    QRect m_tailArea;
+    std::vector<uchar> m_underTail; // the coverage the tail covered
     bool m_hasTail = false;
+    std::array<std::array<uchar, 256>, 3> m_fullHighlight{}; // each channel under full coverage
 };
 
 } // namespace present

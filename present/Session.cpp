@@ -20,31 +20,51 @@ QRgb rgbOf(std::int32_t word)
     return forms::toQColor(word).rgb();
 }
 
+// Straight sides come in pieces of this length from their fixed end, so that a
+// side that only grows keeps all its pieces but the last.
+constexpr qreal Chunk = 48;
+
+bool samePiece(const Piece &x, const Piece &y)
+{
+    // Exactly the same numbers: a kept piece is computed the same way each time.
+    return x.a.x() == y.a.x() && x.a.y() == y.a.y() && x.b.x() == y.b.x() && x.b.y() == y.b.y() && x.ra == y.ra &&
+           x.rb == y.rb;
+}
+
 void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head, std::vector<Piece> &out)
 {
     out.clear();
     auto piece = [&](QPointF from, QPointF to) { out.push_back(Piece{from, to, r, r}); };
+    auto side = [&](QPointF from, QPointF to) {
+        const QPointF d = to - from;
+        const qreal length = std::hypot(d.x(), d.y());
+        const int n = std::max(1, int(std::ceil(length / Chunk)));
+        const QPointF step = length > 0 ? d / length * Chunk : QPointF();
+        for (int i = 0; i < n; ++i)
+            piece(from + step * i, i == n - 1 ? to : from + step * (i + 1));
+    };
     switch (shape) {
     case Session::Shape::Free:
     case Session::Shape::Line:
-        piece(a, b);
+        side(a, b);
         break;
     case Session::Shape::Rectangle: {
+        // Each side from the end that stays when the pointer moves along it.
         const QPointF c(b.x(), a.y()), d(a.x(), b.y());
-        piece(a, c);
-        piece(c, b);
-        piece(b, d);
-        piece(d, a);
+        side(a, c);
+        side(c, b);
+        side(d, b);
+        side(a, d);
         break;
     }
     case Session::Shape::Arrow: {
-        piece(a, b);
+        side(a, b);
         const QPointF shaft = b - a;
         const qreal length = std::hypot(shaft.x(), shaft.y());
         if (length > 0) {
             const qreal angle = std::atan2(shaft.y(), shaft.x());
-            for (qreal side : {HeadAngle, -HeadAngle})
-                piece(b, b - head * QPointF(std::cos(angle + side), std::sin(angle + side)));
+            for (qreal turn : {HeadAngle, -HeadAngle})
+                piece(b, b - head * QPointF(std::cos(angle + turn), std::sin(angle + turn)));
         }
         break;
     }
@@ -136,7 +156,6 @@ QRect Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure
         return {};
     }
     m_last = m_mid = at;
-    m_hasTail = false;
     m_pending = input == Input::TabletTip;
     if (m_pending)
         return {};
@@ -175,11 +194,16 @@ void Session::drawStroke(QPointF at, qreal r)
     // curve: far-apart samples make a round line, not corners. The stretch from
     // the last midpoint to the pointer is shown straight until the next sample.
     m_areas.clear();
+    // The last stretch first goes, so that the curve replacing it lands on the
+    // coverage as it was.
+    m_areas.push_back(m_ink.setTail(nullptr));
     const QPointF mid = (m_last + at) / 2;
     const qreal midR = (m_lastR + r) / 2;
-    const qreal length = std::hypot(m_last.x() - m_mid.x(), m_last.y() - m_mid.y()) +
-                         std::hypot(mid.x() - m_last.x(), mid.y() - m_last.y());
-    const int n = std::clamp(int(std::ceil(length / 3)), 1, 64);
+    // As few straight pieces as keep within a quarter pixel of the curve, which
+    // bends away from its chord by half the control point's distance from it.
+    const QPointF bend = m_last - (m_mid + mid) / 2;
+    const qreal away = std::hypot(bend.x(), bend.y()) / 2;
+    const int n = std::clamp(int(std::ceil(std::sqrt(away / 0.25))), 1, 64);
     QPointF from = m_mid;
     qreal fromR = m_midR;
     for (int i = 1; i <= n; ++i) {
@@ -190,12 +214,8 @@ void Session::drawStroke(QPointF at, qreal r)
         from = to;
         fromR = toR;
     }
-    if (m_hasTail)
-        m_areas.push_back(m_tail.bounds());
-    m_tail = Piece{mid, at, midR, r};
-    m_hasTail = true;
-    m_ink.setTail(&m_tail);
-    m_areas.push_back(m_tail.bounds());
+    const Piece tail{mid, at, midR, r};
+    m_areas.push_back(m_ink.setTail(&tail));
     m_last = at;
     m_lastR = r;
     m_mid = mid;
@@ -205,36 +225,58 @@ void Session::drawStroke(QPointF at, qreal r)
 
 void Session::drawShape(QPointF to)
 {
-    // Only what the shape covered before and covers now is drawn again.
+    // Only what the shape covered before and covers now is drawn again: pieces
+    // it keeps stay as they are, unless a piece that goes overlapped them.
     const qreal r = radius(1);
     const qreal head = (4 * (m_tools.penSizeIndex() + 1) + 12) / m_zoom.factor() * m_scale;
     shapePieces(m_shape, m_anchor, to, r, head, m_nextPieces);
+    // An ellipse moves every piece; the search would find nothing.
+    const bool keeps = m_shape != Shape::Ellipse;
+    auto holds = [keeps](const std::vector<Piece> &list, const Piece &p) {
+        return keeps && std::any_of(list.begin(), list.end(), [&](const Piece &q) { return samePiece(p, q); });
+    };
     m_areas.clear();
     for (const Piece &old : m_pieces) {
-        m_areas.push_back(old.bounds());
-        m_ink.clear(m_areas.back());
+        if (!holds(m_nextPieces, old)) {
+            m_areas.push_back(old.bounds());
+            m_ink.clear(m_areas.back());
+        }
     }
-    for (const Piece &piece : m_nextPieces)
-        m_areas.push_back(m_ink.add(piece));
+    const size_t cleared = m_areas.size();
+    for (const Piece &piece : m_nextPieces) {
+        if (!holds(m_pieces, piece)) {
+            m_areas.push_back(m_ink.add(piece));
+            continue;
+        }
+        const QRect bounds = piece.bounds();
+        if (std::any_of(m_areas.begin(), m_areas.begin() + long(cleared),
+                        [&](const QRect &gone) { return gone.intersects(bounds); }))
+            m_ink.add(piece);
+    }
     std::swap(m_pieces, m_nextPieces);
     compose(m_areas);
 }
 
-QRect Session::compose(std::vector<QRect> &areas)
+QRect Session::compose(const std::vector<QRect> &areas)
 {
-    QRect all;
-    qint64 sum = 0;
+    // Rectangles that lie close together are shown as one where that adds little
+    // (the pieces of a side before and after it moved); far apart ones stay
+    // apart (the two far sides of a rectangle being dragged).
+    m_merged.clear();
     for (const QRect &a : areas) {
-        all |= a;
-        sum += qint64(a.width()) * a.height();
-    }
-    // One rectangle when it is not much larger than the pieces; else each alone
-    // (the two far sides of a rectangle being dragged).
-    if (qint64(all.width()) * all.height() <= 2 * sum) {
-        areas.assign(1, all);
+        if (a.isEmpty())
+            continue;
+        auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
+        const auto into = std::find_if(m_merged.begin(), m_merged.end(), [&](const QRect &m) {
+            return area(m | a) <= (area(m) + area(a)) * 5 / 4;
+        });
+        if (into == m_merged.end())
+            m_merged.push_back(a);
+        else
+            *into |= a;
     }
     QRect touched;
-    for (const QRect &a : areas)
+    for (const QRect &a : m_merged)
         touched |= surface().drawScreen(a, [this](QImage &layer, const QRect &clip) { m_ink.compose(layer, clip); });
     return touched;
 }
@@ -250,12 +292,11 @@ void Session::release()
             const qreal r = radius(0);
             m_areas.assign(1, m_ink.add(Piece{m_last, m_last, r, r}));
             compose(m_areas);
-        } else if (m_hasTail) {
-            m_ink.add(m_tail); // already shown as it is
+        } else {
+            m_ink.keepTail(); // shown as it is
         }
     }
     m_pending = false;
-    m_hasTail = false;
     m_ink.end();
     history().end({});
 }

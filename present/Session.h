@@ -107,9 +107,8 @@ private:
     void drawStroke(QPointF at, qreal r);
     void drawShape(QPointF to);
     void renderText(bool caret);
-    // Shows the layer again over these areas (device pixels), merged where that
-    // is cheaper.
-    QRect compose(std::vector<QRect> &areas);
+    // Shows the layer again over these areas (device pixels).
+    QRect compose(const std::vector<QRect> &areas);
 
     canvas::ToolState &m_tools;
     std::array<std::unique_ptr<Sheet>, 3> m_pages;
@@ -125,10 +124,8 @@ private:
     bool m_pending = false; // a tablet's first sample, waiting for a pressure to trust
     QPointF m_anchor, m_last, m_mid;
     qreal m_lastR = 1, m_midR = 1;
-    Piece m_tail;
-    bool m_hasTail = false;
     std::vector<Piece> m_pieces, m_nextPieces;
-    std::vector<QRect> m_areas;
+    std::vector<QRect> m_areas, m_merged;
 
     bool m_highlighter = false;
     std::int32_t m_highlighterColor;
