@@ -366,6 +366,38 @@ private slots:
         }
     }
 
+    // Tab held down reaches the window (it moves no focus) and makes an ellipse;
+    // a click while text is typed ends the text and draws nothing.
+    void tabAndClickInTheWindow()
+    {
+        canvas::ToolState tools;
+        tools.selectPen(4);
+        forms::ScriptedPlatform platform;
+        const QImage screen = whiteScreen();
+        present::DrawingWindow mode(screen, nullptr, tools, platform);
+        mode.resize(screen.size());
+        mode.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&mode));
+        QTest::keyPress(&mode, Qt::Key_Tab);
+        QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(40, 30));
+        QTest::mouseMove(&mode, QPoint(100, 70));
+        QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(100, 70));
+        QTest::keyRelease(&mode, Qt::Key_Tab);
+        QImage shown = plain(mode.session().shown());
+        QCOMPARE(shown.pixel(70, 30), Black); // the top of the box the drag spans
+        QCOMPARE(shown.pixel(40, 30), White); // its corner
+        QCursor::setPos(mode.mapToGlobal(QPoint(150, 100)));
+        QTest::keyClick(&mode, Qt::Key_T);
+        QTest::keyClick(&mode, Qt::Key_A);
+        QTest::mouseClick(&mode, Qt::LeftButton, {}, QPoint(20, 120));
+        QVERIFY(!mode.session().typing());
+        QCOMPARE(mode.session().text(), QStringLiteral("a"));
+        shown = plain(mode.session().shown());
+        QCOMPARE(shown.pixel(20, 120), White);
+        QVERIFY(mode.session().undo()); // the text
+        QVERIFY(mode.session().undo() && !mode.session().undo()); // the ellipse
+    }
+
     // Text through the input method: what is being composed shows, the commit
     // goes in, keys type too, Enter starts a line, Esc ends it as one step.
     void textThroughTheInputMethod()
