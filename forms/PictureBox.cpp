@@ -146,11 +146,29 @@ void PictureBox::paintEvent(QPaintEvent *event)
         if (!m_source && !m_picture.isNull())
             p.drawImage(QPointF(m_border, m_border), m_picture);
     }
-    if (m_border) {
-        p.setPen(QColor(128, 128, 128));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
+    if (m_border)
+        paintBorder(p, event->rect());
+}
+
+void PictureBox::paintBorder(QPainter &p, const QRect &exposed)
+{
+    // Only the sides the exposed rectangle reaches, and only their part there: the
+    // whole frame of a 4K box, clipped though it is, costs more to stroke than
+    // the rest of a pen move's repaint.
+    const int right = width() - 1, bottom = height() - 1;
+    if (rect().adjusted(1, 1, -1, -1).contains(exposed))
+        return;
+    const int x0 = std::max(0, exposed.left() - 1), x1 = std::min(right, exposed.right() + 1);
+    const int y0 = std::max(0, exposed.top() - 1), y1 = std::min(bottom, exposed.bottom() + 1);
+    p.setPen(QColor(128, 128, 128));
+    if (exposed.top() <= 0)
+        p.drawLine(x0, 0, x1, 0);
+    if (exposed.bottom() >= bottom)
+        p.drawLine(x0, bottom, x1, bottom);
+    if (exposed.left() <= 0)
+        p.drawLine(0, y0, 0, y1);
+    if (exposed.right() >= right)
+        p.drawLine(right, y0, right, y1);
 }
 
 QPointF PictureBox::eventPos(const QPointF &widgetPos) const

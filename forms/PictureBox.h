@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QPainter;
+
 namespace forms {
 
 class PictureSource;
@@ -73,6 +75,7 @@ protected:
 
 private:
     void applyPointer();
+    void paintBorder(QPainter &p, const QRect &exposed);
     QPointF eventPos(const QPointF &widgetPos) const;
 
     PictureSource *m_source = nullptr;
