@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds in Release and runs every benchmark, printing each figure as a ratio to a
-# baseline measured in the same run, beside its goal.
+# baseline measured in the same run, beside its goal; last, the stroke latency on
+# X servers under Xvfb (about a quarter of an hour of it).
 #   bash bench/run.sh [REPETITIONS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,7 +9,7 @@ REPS=${1:-5}
 bash scripts/setup.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo keyprobe sketrin \
-  patternwindow
+  patternwindow inkprobe xcbink qtink
 export QT_QPA_PLATFORM=offscreen
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -17,3 +18,5 @@ trap 'rm -rf "$out"' EXIT
   --benchmark_format=json --benchmark_out="$out/bench.json" --benchmark_out_format=json >/dev/null 2>&1
 python3 bench/report.py "$out" "$REPS" ./build-release/bench
 bash bench/draw_key.sh build-release 10
+echo
+python3 bench/latency/ink_latency.py build-release

@@ -12,7 +12,7 @@ PACKAGES=(
   libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk python3
   clang libclang-rt-14-dev
-  libxcb1-dev libxcb-xtest0-dev
+  libxcb1-dev libxcb-xtest0-dev libxcb-damage0-dev
   xvfb xdotool xclip x11-apps x11-utils imagemagick xauth desktop-file-utils weston dbus-daemon openbox
 )
 
