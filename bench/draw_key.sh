@@ -28,4 +28,4 @@ dbus-run-session --config-file="$conf" -- 2>/dev/null bash -c '
 ' "$BUILD" "$RUNS" | sort -n | awk '{ v[NR] = $1 } END {
   if (NR == 0) { print "key to frozen screen: no figure"; exit 1 }
   m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-  printf "%-44s median %6.1f  min %6.1f  max %6.1f   goal %-8s %s\n", "key to frozen screen 1920x1080, ms", m, v[1], v[NR], "<= 250", (m <= 250 ? "ok" : "MISSED") }'
+  printf "%-44s median %6.1f  min %6.1f  max %6.1f   goal %-8s %s\n", "key to frozen screen 1920x1080, ms", m, v[1], v[NR], "<= 250", (m <= 250 ? "PASS" : "MISSED") }'
