@@ -134,48 +134,52 @@ qreal Session::radius(qreal pressure) const
     return onPicture * share * m_scale / 2;
 }
 
-QRect Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure)
+void Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure)
 {
     endText();
     release();
     history().begin({}, canvas::History::Extent::Touched);
     m_drawing = true;
     m_erasing = input == Input::TabletEraser || m_tools.eraserMode();
-    if (m_erasing)
-        return erase(viewPoint);
+    if (m_erasing) {
+        erase(viewPoint);
+        return;
+    }
     const QImage *layer = surface().screenLayer();
     if (!layer || !m_ink.begin(*layer, m_highlighter ? Ink::Look::Highlighter : Ink::Look::Pen,
                                rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor())))
-        return {};
+        return; // no memory for the mark: the stroke draws nothing
     m_shape = shape;
     const QPointF at = toDevice(viewPoint);
     if (shape != Shape::Free) {
         m_anchor = at;
         m_pieces.clear();
         drawShape(at);
-        return {};
+        return;
     }
     m_last = m_mid = at;
     m_pending = input == Input::TabletTip;
     if (m_pending)
-        return {};
+        return;
     m_lastR = m_midR = radius(pressure);
     m_areas.assign(1, m_ink.add(Piece{at, at, m_lastR, m_lastR}));
-    return compose(m_areas);
+    compose(m_areas);
 }
 
-QRect Session::move(QPointF viewPoint, qreal pressure)
+void Session::move(QPointF viewPoint, qreal pressure)
 {
     if (!m_drawing)
-        return {};
-    if (m_erasing)
-        return erase(viewPoint);
+        return;
+    if (m_erasing) {
+        erase(viewPoint);
+        return;
+    }
     if (!m_ink.active())
-        return {};
+        return;
     const QPointF at = toDevice(viewPoint);
     if (m_shape != Shape::Free) {
         drawShape(at);
-        return {};
+        return;
     }
     const qreal r = radius(pressure);
     if (m_pending) {
@@ -185,7 +189,6 @@ QRect Session::move(QPointF viewPoint, qreal pressure)
         m_ink.add(Piece{m_last, m_last, r, r});
     }
     drawStroke(at, r);
-    return {};
 }
 
 void Session::drawStroke(QPointF at, qreal r)
@@ -301,13 +304,13 @@ void Session::release()
     history().end({});
 }
 
-QRect Session::erase(QPointF viewPoint)
+void Session::erase(QPointF viewPoint)
 {
     const QPointF at = m_zoom.toPicture(viewPoint);
     const qreal zoom = m_zoom.factor();
     surface().setDrawWidth(std::max(1, int(std::lround((m_tools.penSizeIndex() + 1) / zoom))));
     const int half = std::max(1, int(std::lround(m_tools.eraserHalfSize() / zoom)));
-    return surface().UncoverSquare(float(at.x()), float(at.y()), half);
+    surface().UncoverSquare(float(at.x()), float(at.y()), half);
 }
 
 void Session::setHighlighter(bool on)

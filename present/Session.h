@@ -51,10 +51,10 @@ public:
     // Told of every change of the page shown (logical pixels).
     void setChangeListener(std::function<void(const QRect &)> listener);
 
-    // A mark with the current tool; each returns the picture area it touched.
-    // Pressure runs from 0 to 1; a mouse presses fully.
-    QRect press(QPointF viewPoint, Shape shape = Shape::Free, Input input = Input::Mouse, qreal pressure = 1);
-    QRect move(QPointF viewPoint, qreal pressure = 1);
+    // A mark with the current tool, shown through the change listener. Pressure
+    // runs from 0 to 1; a mouse presses fully.
+    void press(QPointF viewPoint, Shape shape = Shape::Free, Input input = Input::Mouse, qreal pressure = 1);
+    void move(QPointF viewPoint, qreal pressure = 1);
     void release();
     bool drawing() const { return m_drawing; }
 
@@ -103,7 +103,7 @@ private:
     QPointF toDevice(QPointF viewPoint) const { return m_zoom.toPicture(viewPoint + QPointF(0.5, 0.5)) * m_scale; }
     // The mark's radius in device pixels at this pressure.
     qreal radius(qreal pressure) const;
-    QRect erase(QPointF viewPoint);
+    void erase(QPointF viewPoint);
     void drawStroke(QPointF at, qreal r);
     void drawShape(QPointF to);
     void renderText(bool caret);
