@@ -43,12 +43,19 @@ line("undo of a 3840x2160 filter / memcpy of both layers", ratios("UndoFilter4K"
 line("paste 6000x4000 / load command", ratios("PasteCommand6000x4000/iterations:3", "LoadCommand6000x4000"), "<= 1.3", lambda r: r <= 1.3)
 line("drop 6000x4000 / load command", ratios("DropFile6000x4000", "LoadCommand6000x4000"), "<= 1.3", lambda r: r <= 1.3)
 line("save 3840x2160 PNG / QImage::save", ratios("SaveCommand4K", "Baseline_QImageSave4K"), "<= 1.5", lambda r: r <= 1.5)
-line("drawing mode rubber band 3840x2160 / pen move", ratios("ModeRubberBand_4K", "ModePenMove_4K"), "<= 2",
-     lambda r: r <= 2)
-line("drawing mode highlighter 3840x2160 / pen move", ratios("ModeHighlighter_4K", "ModePenMove_4K"), "<= 2",
-     lambda r: r <= 2)
-line("drawing mode tablet move 3840x2160 / pen move", ratios("ModeTabletMove_4K", "ModePenMove_4K"), "<= 1.2",
-     lambda r: r <= 1.2)
+
+
+def mode_lines(what, name, limit):
+    # One line for each size the benchmark runs at (its arguments after the name).
+    names = sorted(n for n in runs if n == name or n.startswith(name + "/"))
+    for n in names or [name]:
+        label = f"{what}{n[len(name):].replace('/', ' ', 1).replace('/', 'x')} / pen move"
+        line(label, ratios(n, "ModePenMove_4K"), f"<= {limit}", lambda r: r <= limit)
+
+
+mode_lines("drawing mode 4K rubber band", "ModeRubberBand_4K", 2)
+mode_lines("drawing mode 4K highlighter", "ModeHighlighter_4K", 2)
+mode_lines("drawing mode 4K tablet move", "ModeTabletMove_4K", 1.2)
 session = [b for b in json.load(open(f"{out}/bench.json"))["benchmarks"]
            if b["run_name"].startswith("UndoSession") and b.get("run_type") == "iteration"]
 if session:
