@@ -14,7 +14,7 @@ JOBS=$(nproc)
 echo "== sanitizer build =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKETRIN_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$JOBS" >/dev/null
-(cd build-asan && ctest --output-on-failure -j "$JOBS" -E '^(window_acceptance|bench_smoke)$')
+(cd build-asan && ctest --output-on-failure -j "$JOBS" -E '^(window_acceptance|bench_smoke|ink_latency_check)$')
 
 echo "== fuzzing the picture path =="
 bash fuzz/run.sh "${FUZZ_SECONDS:-120}"
