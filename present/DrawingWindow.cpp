@@ -4,6 +4,7 @@
 #include "forms/ColorWord.h"
 #include "forms/Platform.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -62,6 +63,14 @@ void DrawingWindow::showTool()
 void DrawingWindow::showPicture(const QRect &pictureArea)
 {
     update(m_session->zoom().toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+void DrawingWindow::closeEvent(QCloseEvent *event)
+{
+    // Closed by the window manager (Alt+F4): the mode ends as with Esc. Closing
+    // this window must never close the program, whose main window is away.
+    event->ignore();
+    emit leaveRequested();
 }
 
 void DrawingWindow::resizeEvent(QResizeEvent *event)

@@ -61,6 +61,7 @@ protected:
     void tabletEvent(QTabletEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     bool handlesKey(const QKeyEvent &key) const;

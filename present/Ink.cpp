@@ -32,7 +32,7 @@ bool Ink::begin(const QImage &layer, Look look, QRgb color)
     m_layer = &layer;
     m_look = look;
     m_color = color;
-    m_hasTail = false;
+    keepTail();
     for (int i = 0; i < 3; ++i) {
         const int c = i == 0 ? qRed(color) : i == 1 ? qGreen(color) : qBlue(color);
         for (int from = 0; from < 256; ++from)
@@ -45,7 +45,7 @@ bool Ink::begin(const QImage &layer, Look look, QRgb color)
 void Ink::end()
 {
     m_layer = nullptr;
-    m_hasTail = false;
+    keepTail();
 }
 
 void Ink::prepare(const QRect &rect)
@@ -269,31 +269,36 @@ void Ink::clear(const QRect &rect)
         std::memset(coverRow(y) + r.left(), 0, size_t(r.width()));
 }
 
-QRect Ink::setTail(const Piece *tail)
+QRect Ink::setTail(const std::vector<Piece> &tail)
 {
     QRect shown;
-    if (m_hasTail) {
-        // The coverage beneath the old tail comes back.
-        const QRect r = m_tailArea;
+    // The coverage beneath the old tail comes back, last piece first.
+    size_t end = m_underTail.size();
+    for (auto it = m_tailAreas.rbegin(); it != m_tailAreas.rend(); ++it) {
+        const QRect &r = *it;
+        end -= size_t(r.width()) * size_t(r.height());
         for (int y = r.top(); y <= r.bottom(); ++y)
-            std::memcpy(coverRow(y) + r.left(), m_underTail.data() + size_t(y - r.top()) * size_t(r.width()),
+            std::memcpy(coverRow(y) + r.left(), m_underTail.data() + end + size_t(y - r.top()) * size_t(r.width()),
                         size_t(r.width()));
-        shown = r;
-        m_hasTail = false;
+        shown |= r;
     }
-    if (tail && m_layer) {
-        const QRect r = inside(tail->bounds());
-        if (!r.isEmpty()) {
-            prepare(r);
-            m_underTail.resize(size_t(r.width()) * size_t(r.height()));
-            for (int y = r.top(); y <= r.bottom(); ++y)
-                std::memcpy(m_underTail.data() + size_t(y - r.top()) * size_t(r.width()),
-                            coverRow(y) + r.left(), size_t(r.width()));
-            m_tailArea = r;
-            m_hasTail = true;
-            add(*tail);
-            shown |= r;
-        }
+    m_tailAreas.clear();
+    m_underTail.clear();
+    if (!m_layer)
+        return shown;
+    for (const Piece &piece : tail) {
+        const QRect r = inside(piece.bounds());
+        if (r.isEmpty())
+            continue;
+        prepare(r);
+        const size_t at = m_underTail.size();
+        m_underTail.resize(at + size_t(r.width()) * size_t(r.height()));
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(m_underTail.data() + at + size_t(y - r.top()) * size_t(r.width()), coverRow(y) + r.left(),
+                        size_t(r.width()));
+        m_tailAreas.push_back(r);
+        add(piece);
+        shown |= r;
     }
     return shown;
 }

@@ -50,12 +50,12 @@ public:
     // `rect`; call prepare(rect) first.
     QImage &coverage() { return m_cover; }
     void prepare(const QRect &rect);
-    // A piece that the next call takes off again (nullptr: none), the coverage
-    // beneath it as it was: the stroke's last stretch, which the next sample
-    // replaces. Returns what the layer must show again (both tails).
-    QRect setTail(const Piece *tail);
+    // Pieces that the next call takes off again, leaving the coverage beneath
+    // them as it was: the stroke's last stretch, which the next sample replaces.
+    // Returns what the layer must show again (old and new tail).
+    QRect setTail(const std::vector<Piece> &tail);
     // The tail stays for good.
-    void keepTail() { m_hasTail = false; }
+    void keepTail() { m_tailAreas.clear(); }
 
     // Writes the layer inside `rect` (in the layer's pixels): the picture before
     // the mark, with the mark over it.
@@ -78,9 +78,8 @@ private:
     int m_tilesX = 0;
     Look m_look = Look::Pen;
     QRgb m_color = 0;
-    QRect m_tailArea;
-    std::vector<uchar> m_underTail; // the coverage the tail covered
-    bool m_hasTail = false;
+    std::vector<QRect> m_tailAreas; // each tail piece's, in the order added
+    std::vector<uchar> m_underTail; // the coverage beneath them, one after the other
     std::array<std::array<uchar, 256>, 3> m_fullHighlight{}; // each channel under full coverage
 };
 

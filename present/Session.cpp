@@ -62,9 +62,11 @@ void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head
         const QPointF shaft = b - a;
         const qreal length = std::hypot(shaft.x(), shaft.y());
         if (length > 0) {
+            // A short arrow keeps some shaft before its head.
+            const qreal side = std::min(head, 0.6 * length);
             const qreal angle = std::atan2(shaft.y(), shaft.x());
             for (qreal turn : {HeadAngle, -HeadAngle})
-                piece(b, b - head * QPointF(std::cos(angle + turn), std::sin(angle + turn)));
+                piece(b, b - side * QPointF(std::cos(angle + turn), std::sin(angle + turn)));
         }
         break;
     }
@@ -82,6 +84,43 @@ void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head
         }
         break;
     }
+    }
+}
+
+QFont textFont(int pen, qreal zoom, qreal scale)
+{
+    QFont font;
+    font.setPixelSize(std::max(6, int(std::lround((14 + 4 * pen) / zoom * scale))));
+    return font;
+}
+
+// The stretch from b to c of the centripetal Catmull-Rom curve through a, b, c
+// and d, as straight pieces within a quarter pixel of it (none shorter than two
+// pixels: what they would add no one sees); the radius goes evenly from rb to rc.
+void curve(QPointF a, QPointF b, QPointF c, QPointF d, qreal rb, qreal rc, std::vector<Piece> &out)
+{
+    auto knot = [](QPointF from, QPointF to) {
+        return std::max<qreal>(1e-3, std::sqrt(std::hypot(to.x() - from.x(), to.y() - from.y())));
+    };
+    const qreal ab = knot(a, b), bc = knot(b, c), cd = knot(c, d);
+    const QPointF mb = ((b - a) / ab - (c - a) / (ab + bc) + (c - b) / bc) * bc;
+    const QPointF mc = ((c - b) / bc - (d - b) / (bc + cd) + (d - c) / cd) * bc;
+    // As a cubic Bezier: how far its control points stray from the chord sets
+    // how many pieces it takes.
+    const QPointF c1 = b + mb / 3, c2 = c - mc / 3, chord = c - b;
+    const QPointF e1 = c1 - (b + chord / 3), e2 = c2 - (b + chord * 2 / 3);
+    const qreal away = 0.75 * std::max(std::hypot(e1.x(), e1.y()), std::hypot(e2.x(), e2.y()));
+    const int most = std::clamp(int(std::hypot(chord.x(), chord.y()) / 2), 1, 64);
+    const int n = std::clamp(int(std::ceil(std::sqrt(away / 0.25))), 1, most);
+    QPointF from = b;
+    qreal fromR = rb;
+    for (int i = 1; i <= n; ++i) {
+        const qreal t = qreal(i) / n, u = 1 - t;
+        const QPointF to = u * u * u * b + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * c;
+        const qreal toR = rb + (rc - rb) * t;
+        out.push_back(Piece{from, to, fromR, toR});
+        from = to;
+        fromR = toR;
     }
 }
 
@@ -157,12 +196,14 @@ void Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure)
         drawShape(at);
         return;
     }
-    m_last = m_mid = at;
+    m_points = {at, at, at};
+    m_samples = 1;
     m_pending = input == Input::TabletTip;
     if (m_pending)
         return;
-    m_lastR = m_midR = radius(pressure);
-    m_areas.assign(1, m_ink.add(Piece{at, at, m_lastR, m_lastR}));
+    const qreal r = radius(pressure);
+    m_radii = {r, r, r};
+    m_areas.assign(1, m_ink.add(Piece{at, at, r, r}));
     compose(m_areas);
 }
 
@@ -185,44 +226,35 @@ void Session::move(QPointF viewPoint, qreal pressure)
     if (m_pending) {
         // The tip's first pressure may be a spike: the stroke starts with this one.
         m_pending = false;
-        m_lastR = m_midR = r;
-        m_ink.add(Piece{m_last, m_last, r, r});
+        m_radii = {r, r, r};
+        m_ink.add(Piece{m_points[2], m_points[2], r, r});
     }
     drawStroke(at, r);
 }
 
 void Session::drawStroke(QPointF at, qreal r)
 {
-    // Through the midpoints of the samples, each sample the control point of a
-    // curve: far-apart samples make a round line, not corners. The stretch from
-    // the last midpoint to the pointer is shown straight until the next sample.
+    // A curve through every sample (centripetal Catmull-Rom): far-apart samples
+    // make a round line, not corners, and the line goes through each of them. A
+    // stretch is final once the sample after it shows how the line goes on;
+    // until then the last one is shown straight, and replaced.
+    QPointF &p1 = m_points[1], &p2 = m_points[2];
+    if (std::hypot(at.x() - p2.x(), at.y() - p2.y()) < 0.01)
+        return;
     m_areas.clear();
-    // The last stretch first goes, so that the curve replacing it lands on the
-    // coverage as it was.
-    m_areas.push_back(m_ink.setTail(nullptr));
-    const QPointF mid = (m_last + at) / 2;
-    const qreal midR = (m_lastR + r) / 2;
-    // As few straight pieces as keep within a quarter pixel of the curve, which
-    // bends away from its chord by half the control point's distance from it.
-    const QPointF bend = m_last - (m_mid + mid) / 2;
-    const qreal away = std::hypot(bend.x(), bend.y()) / 2;
-    const int n = std::clamp(int(std::ceil(std::sqrt(away / 0.25))), 1, 64);
-    QPointF from = m_mid;
-    qreal fromR = m_midR;
-    for (int i = 1; i <= n; ++i) {
-        const qreal t = qreal(i) / n, u = 1 - t;
-        const QPointF to = u * u * m_mid + 2 * u * t * m_last + t * t * mid;
-        const qreal toR = u * u * m_midR + 2 * u * t * m_lastR + t * t * midR;
-        m_areas.push_back(m_ink.add(Piece{from, to, fromR, toR}));
-        from = to;
-        fromR = toR;
+    m_areas.push_back(m_ink.setTail({}));
+    if (m_samples >= 2) {
+        const QPointF p0 = m_samples >= 3 ? m_points[0] : p1 - (p2 - p1);
+        m_nextPieces.clear();
+        curve(p0, p1, p2, at, m_radii[1], m_radii[2], m_nextPieces);
+        for (const Piece &piece : m_nextPieces)
+            m_areas.push_back(m_ink.add(piece));
     }
-    const Piece tail{mid, at, midR, r};
-    m_areas.push_back(m_ink.setTail(&tail));
-    m_last = at;
-    m_lastR = r;
-    m_mid = mid;
-    m_midR = midR;
+    m_nextPieces.assign(1, Piece{p2, at, m_radii[2], r});
+    m_areas.push_back(m_ink.setTail(m_nextPieces));
+    m_points = {p1, p2, at};
+    m_radii = {m_radii[1], m_radii[2], r};
+    ++m_samples;
     compose(m_areas);
 }
 
@@ -293,7 +325,7 @@ void Session::release()
         if (m_pending) {
             // A tap: no pressure but the untrusted one, so the lightest.
             const qreal r = radius(0);
-            m_areas.assign(1, m_ink.add(Piece{m_last, m_last, r, r}));
+            m_areas.assign(1, m_ink.add(Piece{m_points[2], m_points[2], r, r}));
             compose(m_areas);
         } else {
             m_ink.keepTail(); // shown as it is
@@ -336,6 +368,8 @@ void Session::startText(QPointF viewPoint)
     }
     m_typing = true;
     m_textAt = toDevice(viewPoint);
+    // Sized as the screen shows it now; zooming later leaves it as it is.
+    m_textFont = textFont(m_tools.penSizeIndex() + 1, m_zoom.factor(), m_scale);
     m_text.clear();
     m_preedit.clear();
     m_textArea = QRect();
@@ -370,20 +404,10 @@ void Session::endText()
     history().end({});
 }
 
-namespace {
-
-QFont textFont(int pen, qreal zoom, qreal scale)
-{
-    QFont font;
-    font.setPixelSize(std::max(6, int(std::lround((14 + 4 * pen) / zoom * scale))));
-    return font;
-}
-
-} // namespace
 
 QRectF Session::textCursor() const
 {
-    const QFontMetricsF metrics(textFont(m_tools.penSizeIndex() + 1, m_zoom.factor(), m_scale));
+    const QFontMetricsF metrics(m_textFont);
     const QStringList lines = (m_text + m_preedit).split(QLatin1Char('\n'));
     const QRectF device(m_textAt.x() + metrics.horizontalAdvance(lines.back()),
                         m_textAt.y() + (lines.size() - 1) * metrics.lineSpacing(), 1, metrics.height());
@@ -392,14 +416,20 @@ QRectF Session::textCursor() const
 
 void Session::renderText(bool caret)
 {
-    const QFont font = textFont(m_tools.penSizeIndex() + 1, m_zoom.factor(), m_scale);
+    const QFont &font = m_textFont;
     const QFontMetricsF metrics(font);
     const QStringList lines = (m_text + m_preedit).split(QLatin1Char('\n'));
     qreal width = 0;
     for (const QString &line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
     const qreal caretWidth = std::max<qreal>(1, m_scale);
-    const QRectF box(m_textAt, QSizeF(width + caretWidth, lines.size() * metrics.lineSpacing()));
+    const QSizeF size(width + caretWidth, lines.size() * metrics.lineSpacing());
+    // Text that would run off the right or the bottom of the screen moves back
+    // onto it, as far as its own size allows.
+    const QSizeF screen(surface().deviceArea());
+    m_textAt.setX(std::max<qreal>(0, std::min(m_textAt.x(), screen.width() - size.width())));
+    m_textAt.setY(std::max<qreal>(0, std::min(m_textAt.y(), screen.height() - size.height())));
+    const QRectF box(m_textAt, size);
     const int slack = int(std::ceil(metrics.height() / 4)); // overhangs of the glyphs
     const QRect area = box.toAlignedRect().adjusted(-slack, -slack, slack, slack);
 

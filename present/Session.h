@@ -5,6 +5,7 @@
 #include "present/Ink.h"
 #include "present/Zoom.h"
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <array>
@@ -86,8 +87,13 @@ public:
     bool undo();
     bool redo();
 
-    // What the mode shows at 1x: the page and its marks, in device pixels.
-    QImage shown() { return surface().visibleImage(); }
+    // What the mode shows at 1x: the page and its marks, in device pixels. A
+    // text being typed is finished first: its caret is no mark.
+    QImage shown()
+    {
+        endText();
+        return surface().visibleImage();
+    }
 
 private:
     struct Sheet
@@ -122,8 +128,10 @@ private:
     bool m_erasing = false;
     Shape m_shape = Shape::Free;
     bool m_pending = false; // a tablet's first sample, waiting for a pressure to trust
-    QPointF m_anchor, m_last, m_mid;
-    qreal m_lastR = 1, m_midR = 1;
+    QPointF m_anchor;
+    std::array<QPointF, 3> m_points; // a stroke's last three samples, the latest last
+    std::array<qreal, 3> m_radii{};
+    int m_samples = 0;
     std::vector<Piece> m_pieces, m_nextPieces;
     std::vector<QRect> m_areas, m_merged;
 
@@ -132,6 +140,7 @@ private:
 
     bool m_typing = false;
     QPointF m_textAt; // device pixels, top-left
+    QFont m_textFont;
     QString m_text, m_preedit;
     QRect m_textArea;
 };
