@@ -118,10 +118,11 @@ void Main::showToolSelection()
 
 void Main::CmdPenColor_Click()
 {
-    // A cancelled dialog leaves Color at the last accepted colour, so a cancel
-    // changes nothing visible.
-    CDialog.ShowColor();
-    m_tools.setPenColor(CDialog.Color);
+    // A cancel changes nothing: the dialog's Color is the last colour accepted in
+    // it, which is no longer the pen's once a colour key of the drawing mode chose
+    // another.
+    if (CDialog.ShowColor())
+        m_tools.setPenColor(CDialog.Color);
     showPenColor();
 }
 

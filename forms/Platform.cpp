@@ -2,7 +2,7 @@
 
 namespace forms {
 
-void CommonDialog::ShowColor()
+bool CommonDialog::ShowColor()
 {
     // Without the RGB-init flag the dialog does not start at the current Color.
     const std::int32_t initial = (Flags & cdlCCRGBInit) ? Color : 0;
@@ -10,9 +10,10 @@ void CommonDialog::ShowColor()
     if (!chosen) {
         if (CancelError)
             throw forms::CancelError();
-        return; // Color keeps the last accepted colour
+        return false; // Color keeps the last accepted colour
     }
     Color = *chosen & 0xFFFFFF;
+    return true;
 }
 
 void CommonDialog::ShowOpen()

@@ -97,7 +97,8 @@ public:
     // Flag 1 asks the colour dialog to start at Color.
     static constexpr int cdlCCRGBInit = 0x1;
 
-    void ShowColor();
+    // Whether a colour was accepted (a cancel returns false when CancelError is off).
+    bool ShowColor();
     void ShowOpen();
 
 private:
