@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds in Release and runs every benchmark, printing each figure as a ratio to a
 # baseline measured in the same run, beside its goal; last, the stroke latency on
-# X servers under Xvfb (about a quarter of an hour of it).
+# X servers under Xvfb (some twenty minutes of it).
 #   bash bench/run.sh [REPETITIONS]
 set -euo pipefail
 cd "$(dirname "$0")/.."

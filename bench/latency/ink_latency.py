@@ -289,7 +289,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
     ap.add_argument("--samples", type=int, default=1000)
-    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--sizes", default="1920x1080,3840x2160")
     ap.add_argument("--strokes", type=int, default=2000)
     ap.add_argument("--check", action="store_true")

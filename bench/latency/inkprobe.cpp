@@ -160,7 +160,9 @@ void measureRow(Target &t, int index, int samples, int step, int rowGap, int tim
 {
     const int margin = 8;
     const Area &a = t.area;
-    const int perRow = (a.w - 2 * margin) / step;
+    // Rows of at most 50 moves, a quarter of a second or so: the turns stay short
+    // next to a spell of load even on a 4K screen.
+    const int perRow = std::min(50, (a.w - 2 * margin) / step);
     const int y = a.y + margin + t.row++ * rowGap;
     if (perRow < 1 || y > a.y + a.h - margin)
         fail("the area is too small for that many samples");
