@@ -5,6 +5,8 @@ import os
 import sys
 import unittest
 
+# Nothing written beside the sources: no compiled copy of the module.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import ink_latency  # noqa: E402
 
