@@ -12,6 +12,13 @@ namespace present {
 
 namespace {
 
+// Length of a vector (std::hypot guards against overflow no screen point needs,
+// at several times the cost).
+qreal length(QPointF v)
+{
+    return std::sqrt(v.x() * v.x() + v.y() * v.y());
+}
+
 // Radians between an arrow's shaft and each side of its head.
 constexpr qreal HeadAngle = 0.45;
 
@@ -37,9 +44,9 @@ void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head
     auto piece = [&](QPointF from, QPointF to) { out.push_back(Piece{from, to, r, r}); };
     auto side = [&](QPointF from, QPointF to) {
         const QPointF d = to - from;
-        const qreal length = std::hypot(d.x(), d.y());
-        const int n = std::max(1, int(std::ceil(length / Chunk)));
-        const QPointF step = length > 0 ? d / length * Chunk : QPointF();
+        const qreal along = length(d);
+        const int n = std::max(1, int(std::ceil(along / Chunk)));
+        const QPointF step = along > 0 ? d / along * Chunk : QPointF();
         for (int i = 0; i < n; ++i)
             piece(from + step * i, i == n - 1 ? to : from + step * (i + 1));
     };
@@ -60,10 +67,10 @@ void shapePieces(Session::Shape shape, QPointF a, QPointF b, qreal r, qreal head
     case Session::Shape::Arrow: {
         side(a, b);
         const QPointF shaft = b - a;
-        const qreal length = std::hypot(shaft.x(), shaft.y());
-        if (length > 0) {
+        const qreal along = length(shaft);
+        if (along > 0) {
             // A short arrow keeps some shaft before its head.
-            const qreal side = std::min(head, 0.6 * length);
+            const qreal side = std::min(head, 0.6 * along);
             const qreal angle = std::atan2(shaft.y(), shaft.x());
             for (qreal turn : {HeadAngle, -HeadAngle})
                 piece(b, b - side * QPointF(std::cos(angle + turn), std::sin(angle + turn)));
@@ -95,12 +102,12 @@ QFont textFont(int pen, qreal zoom, qreal scale)
 }
 
 // The stretch from b to c of the centripetal Catmull-Rom curve through a, b, c
-// and d, as straight pieces within a quarter pixel of it (none shorter than two
+// and d, as straight pieces within a quarter pixel of it (none shorter than four
 // pixels: what they would add no one sees); the radius goes evenly from rb to rc.
 void curve(QPointF a, QPointF b, QPointF c, QPointF d, qreal rb, qreal rc, std::vector<Piece> &out)
 {
     auto knot = [](QPointF from, QPointF to) {
-        return std::max<qreal>(1e-3, std::sqrt(std::hypot(to.x() - from.x(), to.y() - from.y())));
+        return std::max<qreal>(1e-3, std::sqrt(length(to - from)));
     };
     const qreal ab = knot(a, b), bc = knot(b, c), cd = knot(c, d);
     const QPointF mb = ((b - a) / ab - (c - a) / (ab + bc) + (c - b) / bc) * bc;
@@ -109,8 +116,8 @@ void curve(QPointF a, QPointF b, QPointF c, QPointF d, qreal rb, qreal rc, std::
     // how many pieces it takes.
     const QPointF c1 = b + mb / 3, c2 = c - mc / 3, chord = c - b;
     const QPointF e1 = c1 - (b + chord / 3), e2 = c2 - (b + chord * 2 / 3);
-    const qreal away = 0.75 * std::max(std::hypot(e1.x(), e1.y()), std::hypot(e2.x(), e2.y()));
-    const int most = std::clamp(int(std::hypot(chord.x(), chord.y()) / 2), 1, 64);
+    const qreal away = 0.75 * std::max(length(e1), length(e2));
+    const int most = std::clamp(int(length(chord) / 4), 1, 64);
     const int n = std::clamp(int(std::ceil(std::sqrt(away / 0.25))), 1, most);
     QPointF from = b;
     qreal fromR = rb;
@@ -239,7 +246,7 @@ void Session::drawStroke(QPointF at, qreal r)
     // stretch is final once the sample after it shows how the line goes on;
     // until then the last one is shown straight, and replaced.
     QPointF &p1 = m_points[1], &p2 = m_points[2];
-    if (std::hypot(at.x() - p2.x(), at.y() - p2.y()) < 0.01)
+    if (length(at - p2) < 0.01)
         return;
     m_areas.clear();
     m_areas.push_back(m_ink.setTail({}));
