@@ -606,6 +606,19 @@ if command -v openbox >/dev/null; then
     keys Escape
     check "openbox: the $3 window then closes with Esc" within 10 unmapped "$D"
   done
+  # Alt+F4 closes the drawing mode's window as the window manager does: the mode
+  # ends as with Esc, and Sketrin, its main window away meanwhile, goes on.
+  xdotool windowactivate --sync "$WID" 2>/dev/null
+  xdotool key ctrl+shift+d
+  if mode_up; then
+    sleep 1
+    xdotool key alt+F4
+    check "openbox: Alt+F4 in the drawing mode leaves the mode" mode_gone
+    check "openbox: ... and the main window is back, Sketrin still running" \
+      within 10 eval 'mapped "$WID" && kill -0 "$APP_PID" 2>/dev/null'
+  else
+    check "openbox: Ctrl+Shift+D puts up the drawing mode" false
+  fi
   kill "$APP_PID" 2>/dev/null
   APP_PID=""
   kill "$WM_PID" 2>/dev/null
