@@ -61,6 +61,25 @@ int inkAcross(const QImage &image, int x)
 
 using Points = QList<QPoint>;
 
+// The mode's window alone over a white screen, on the scripted platform.
+struct ModeWindow
+{
+    canvas::ToolState tools;
+    forms::ScriptedPlatform platform;
+    const QImage screen;
+    present::DrawingWindow mode;
+    bool exposed = false;
+    explicit ModeWindow(QSize size = QSize(200, 140), bool shown = true)
+        : screen(whiteScreen(size)), mode(screen, nullptr, tools, platform)
+    {
+        mode.resize(size);
+        if (shown) {
+            mode.show();
+            exposed = QTest::qWaitForWindowExposed(&mode);
+        }
+    }
+};
+
 } // namespace
 
 class TestPresent : public QObject
@@ -331,12 +350,9 @@ private slots:
         QFETCH(qreal, first);
         QFETCH(qreal, pressure);
         QFETCH(int, width);
-        canvas::ToolState tools;
+        ModeWindow w(QSize(200, 140), false);
+        auto &[tools, platform, screen, mode, exposed] = w;
         tools.selectPen(8);
-        forms::ScriptedPlatform platform;
-        const QImage screen = whiteScreen();
-        present::DrawingWindow mode(screen, nullptr, tools, platform);
-        mode.resize(screen.size());
         if (eraserEnd) { // something to erase, drawn with the mouse at full width
             QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(20, 60));
             QTest::mouseMove(&mode, QPoint(180, 60));
@@ -372,14 +388,10 @@ private slots:
     // a click while text is typed ends the text and draws nothing.
     void tabAndClickInTheWindow()
     {
-        canvas::ToolState tools;
+        ModeWindow w;
+        QVERIFY(w.exposed);
+        auto &[tools, platform, screen, mode, exposed] = w;
         tools.selectPen(4);
-        forms::ScriptedPlatform platform;
-        const QImage screen = whiteScreen();
-        present::DrawingWindow mode(screen, nullptr, tools, platform);
-        mode.resize(screen.size());
-        mode.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&mode));
         QTest::keyPress(&mode, Qt::Key_Tab);
         QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(40, 30));
         QTest::mouseMove(&mode, QPoint(100, 70));
@@ -427,14 +439,10 @@ private slots:
     // goes in, keys type too, Enter starts a line, Esc ends it as one step.
     void textThroughTheInputMethod()
     {
-        canvas::ToolState tools;
+        ModeWindow w(QSize(400, 200));
+        QVERIFY(w.exposed);
+        auto &[tools, platform, screen, mode, exposed] = w;
         tools.setPenColor(0x0000FF);
-        forms::ScriptedPlatform platform;
-        const QImage screen = whiteScreen(QSize(400, 200));
-        present::DrawingWindow mode(screen, nullptr, tools, platform);
-        mode.resize(screen.size());
-        mode.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&mode));
         QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
         QTest::keyClick(&mode, Qt::Key_T);
         QVERIFY(mode.session().typing());
