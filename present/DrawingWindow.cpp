@@ -184,6 +184,13 @@ bool DrawingWindow::event(QEvent *event)
         event->accept();
         return true;
     }
+    if (event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->isAutoRepeat() && key->key() == m_heldKey)
+            m_heldKey = 0;
+    }
+    if (event->type() == QEvent::WindowDeactivate)
+        endMark();
     return QWidget::event(event);
 }
 
@@ -197,6 +204,17 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const QPointF pointer = mapFromGlobal(QCursor::pos());
+    if (event->isAutoRepeat()) {
+        // A key held down repeats undo, redo, zooming and typing, never a
+        // command that switches something (a board, the highlighter, a text).
+        const bool steps = ctrl ? (k == Qt::Key_Z || k == Qt::Key_Y)
+                                : (k == Qt::Key_Plus || k == Qt::Key_Minus || k == Qt::Key_Equal);
+        const bool typed = m_session->typing() && !ctrl && k != m_heldKey;
+        if (!steps && !typed)
+            return;
+    } else if (!m_session->typing() || ctrl) {
+        m_heldKey = k; // a command's key: the text it may start must not get its repeats
+    }
     if (m_session->typing() && !ctrl) {
         typingKey(*event);
         return;
@@ -206,17 +224,17 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
             m_session->undo();
         else if (k == Qt::Key_Y || (k == Qt::Key_Z && shift))
             m_session->redo();
-        else if (k == Qt::Key_S)
+        else if (k == Qt::Key_S) {
+            beforeDialog();
             emit saveRequested();
-        else if (k == Qt::Key_C && shift)
-            m_platform.setClipboardImage([this] {
-                QImage image = m_session->shown();
-                image.setDevicePixelRatio(1);
-                return image;
-            }());
-        else if (k == Qt::Key_C)
+        } else if (k == Qt::Key_C && shift) {
+            QImage image = picture();
+            image.setDevicePixelRatio(1);
+            m_platform.setClipboardImage(image);
+        } else if (k == Qt::Key_C) {
+            beforeDialog();
             emit colorRequested();
-        else if (k == Qt::Key_D)
+        } else if (k == Qt::Key_D)
             emit leaveRequested();
         showTyping();
         return;
@@ -295,7 +313,12 @@ void DrawingWindow::showTyping()
 void DrawingWindow::inputMethodEvent(QInputMethodEvent *event)
 {
     if (m_session->typing()) {
-        m_session->typeText(event->commitString(), event->preeditString());
+        int caret = -1;
+        for (const QInputMethodEvent::Attribute &a : event->attributes())
+            if (a.type == QInputMethodEvent::Cursor)
+                caret = a.start;
+        m_session->typeText(event->commitString(), event->preeditString(), event->replacementStart(),
+                            event->replacementLength(), caret);
         if (QInputMethod *im = QGuiApplication::inputMethod())
             im->update(Qt::ImCursorRectangle);
     }
@@ -311,6 +334,11 @@ QVariant DrawingWindow::inputMethodQuery(Qt::InputMethodQuery query) const
         return m_session->textCursor().toAlignedRect();
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
+    case Qt::ImSurroundingText:
+        return m_session->text().section(QLatin1Char('\n'), -1);
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition:
+        return int(m_session->text().section(QLatin1Char('\n'), -1).size());
     default:
         return QWidget::inputMethodQuery(query);
     }
@@ -325,8 +353,7 @@ void DrawingWindow::mousePressEvent(QMouseEvent *event)
         return;
     if (m_session->typing()) {
         // The click ends the text; it draws nothing.
-        m_session->endText();
-        showTyping();
+        confirmText();
         m_swallowClick = true;
         return;
     }
@@ -336,9 +363,15 @@ void DrawingWindow::mousePressEvent(QMouseEvent *event)
 
 void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
 {
+    event->accept();
+    if (m_buttonsDown && event->buttons() == Qt::NoButton) {
+        // The release went elsewhere (over a dialog, another window): the mark
+        // ended there.
+        endMark();
+        return;
+    }
     if (!m_swallowClick)
         m_session->move(event->position());
-    event->accept();
 }
 
 void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
@@ -349,6 +382,48 @@ void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
         m_swallowClick = false;
     }
     event->accept();
+}
+
+void DrawingWindow::endMark()
+{
+    m_session->release();
+    m_buttonsDown = 0;
+    m_tabletDown = false;
+    m_swallowClick = false;
+}
+
+void DrawingWindow::focusOutEvent(QFocusEvent *event)
+{
+    endMark();
+    QWidget::focusOutEvent(event);
+}
+
+void DrawingWindow::beforeDialog()
+{
+    endMark();
+}
+
+QImage DrawingWindow::picture()
+{
+    confirmText();
+    endMark();
+    return m_session->shown();
+}
+
+void DrawingWindow::confirmText()
+{
+    if (!m_session->typing())
+        return;
+    if (QInputMethod *im = QGuiApplication::inputMethod()) {
+        // The input method's own commit comes as an event, at once where it can.
+        im->commit();
+        if (!m_session->preedit().isEmpty()) {
+            m_session->typeText(m_session->preedit());
+            im->reset(); // it must not send the same words again later
+        }
+    }
+    m_session->endText();
+    showTyping();
 }
 
 void DrawingWindow::tabletEvent(QTabletEvent *event)
@@ -362,10 +437,7 @@ void DrawingWindow::tabletEvent(QTabletEvent *event)
     case QEvent::TabletPress:
         if (m_tabletDown)
             return;
-        if (m_session->typing()) {
-            m_session->endText();
-            showTyping();
-        }
+        confirmText();
         m_tabletDown = true;
         m_session->press(event->position(), shapeFor(event->modifiers(), m_tabHeld), input, event->pressure());
         break;
@@ -386,7 +458,7 @@ void DrawingWindow::tabletEvent(QTabletEvent *event)
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)
 {
-    const int steps = event->angleDelta().y() / 120;
+    const int steps = m_wheel.add(event->angleDelta(), event->pixelDelta());
     if (steps != 0)
         zoomBy(steps, event->position());
     event->accept();

@@ -38,6 +38,12 @@ public:
     ~DrawingWindow() override;
 
     Session &session() { return *m_session; }
+    // What the mode shows, to save, copy or hand back: a composition the input
+    // method holds is confirmed first, and a mark in progress ends.
+    QImage picture();
+    // Ends a mark in progress: a dialog is about to open, or the window to go,
+    // and the button may come up where this window never hears of it.
+    void endMark();
     // Shows the pointer of the current tool (after the tool changed elsewhere).
     void showTool();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -61,6 +67,7 @@ protected:
     void tabletEvent(QTabletEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -68,6 +75,11 @@ private:
     void showPicture(const QRect &pictureArea);
     void zoomBy(int steps, QPointF anchor);
     void typingKey(QKeyEvent &event);
+    // A click or a pen ends the text; what the input method still composes stays
+    // in it, as a line edit keeps it.
+    void confirmText();
+    // Before a dialog opens over the mode.
+    void beforeDialog();
     // Input method on while text is being typed, off otherwise.
     void showTyping();
 
@@ -79,6 +91,8 @@ private:
     bool m_swallowClick = false; // the click that ended a text draws nothing
     bool m_tabHeld = false;
     bool m_tabletDown = false;
+    int m_heldKey = 0; // a command key held down: its auto-repeat does nothing
+    WheelSteps m_wheel;
     bool m_compressed = true; // the application's motion compression, given back on leaving
 };
 

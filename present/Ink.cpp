@@ -13,6 +13,21 @@ QRect Piece::bounds() const
                  QPoint(int(std::ceil(std::max(a.x(), b.x()) + r)), int(std::ceil(std::max(a.y(), b.y()) + r))));
 }
 
+namespace {
+
+// A channel under the highlighter at strength h (0 to 128, half the coverage).
+// On a light page the colour multiplies, so dark writing stays as dark as it
+// was; on a dark one it screens, so the mark shows and light writing stays
+// light.
+int highlight(Ink::Look look, int from, int c, int h)
+{
+    if (look == Ink::Look::HighlighterOnDark)
+        return from + (255 - from) * c * h / 65025;
+    return from * (65025 - (255 - c) * h) / 65025;
+}
+
+} // namespace
+
 bool Ink::begin(const QImage &layer, Look look, QRgb color)
 {
     end();
@@ -36,7 +51,7 @@ bool Ink::begin(const QImage &layer, Look look, QRgb color)
     for (int i = 0; i < 3; ++i) {
         const int c = i == 0 ? qRed(color) : i == 1 ? qGreen(color) : qBlue(color);
         for (int from = 0; from < 256; ++from)
-            m_fullHighlight[size_t(i)][size_t(from)] = uchar(from * (65025 - (255 - c) * 128) / 65025);
+            m_fullHighlight[size_t(i)][size_t(from)] = uchar(highlight(look, from, c, 128));
     }
     ++m_generation;
     return true;
@@ -331,14 +346,13 @@ void Ink::compose(QImage &layer, const QRect &rect)
                  return qRgb(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb));
              });
     } else {
-        // Multiplied at half strength, so that dark writing beneath stays as dark
-        // as it was.
         const auto &t = m_fullHighlight;
+        const Look look = m_look;
         rows([&t](QRgb b) { return qRgb(t[0][size_t(qRed(b))], t[1][size_t(qGreen(b))], t[2][size_t(qBlue(b))]); },
              [=](QRgb b, int a) {
                  const int h = (a + 1) / 2;
-                 auto mul = [h](int from, int c) { return from * (65025 - (255 - c) * h) / 65025; };
-                 return qRgb(mul(qRed(b), cr), mul(qGreen(b), cg), mul(qBlue(b), cb));
+                 return qRgb(highlight(look, qRed(b), cr, h), highlight(look, qGreen(b), cg, h),
+                             highlight(look, qBlue(b), cb, h));
              });
     }
 }

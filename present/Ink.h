@@ -32,8 +32,9 @@ class Ink
 {
 public:
     enum class Look {
-        Pen,        // opaque, in the colour
-        Highlighter // the colour multiplied over the picture at half strength
+        Pen,              // opaque, in the colour
+        Highlighter,      // the colour multiplied over the picture at half strength
+        HighlighterOnDark // the colour screened over the picture at half strength
     };
     static constexpr int Tile = 64;
 

@@ -137,6 +137,7 @@ Session::Session(const QImage &screen, canvas::ToolState &tools)
     : m_tools(tools), m_highlighterColor(forms::colorWord(255, 220, 0))
 {
     m_scale = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
+    m_device = screen.size();
     Sheet &first = sheet(Page::Screen);
     first.surface.setArea(QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))),
                           m_scale);
@@ -169,10 +170,21 @@ void Session::setChangeListener(std::function<void(const QRect &)> listener)
     m_listener = std::move(listener);
 }
 
+QImage Session::shown()
+{
+    endText();
+    // The area in logical pixels is rounded up: on a fractional scale its device
+    // size may pass the monitor's by a row or column that no screen pixel fills.
+    const QImage image = surface().visibleImage();
+    if (image.isNull() || image.size() == m_device)
+        return image;
+    return image.copy(QRect(QPoint(0, 0), m_device));
+}
+
 qreal Session::radius(qreal pressure) const
 {
-    const int pen = m_tools.penSizeIndex() + 1;
-    const qreal width = m_highlighter ? 10 + 6 * pen : pen;
+    const int pen = m_markPen;
+    const qreal width = m_markHighlighter ? 10 + 6 * pen : pen;
     // Widths are what the screen shows: on a zoomed view they are narrower on the
     // picture, never under a pixel.
     const qreal onPicture = std::max<qreal>(1, width / m_zoom.factor());
@@ -187,16 +199,18 @@ void Session::press(QPointF viewPoint, Shape shape, Input input, qreal pressure)
     history().begin({}, canvas::History::Extent::Touched);
     m_drawing = true;
     m_erasing = input == Input::TabletEraser || m_tools.eraserMode();
+    m_markPen = m_tools.penSizeIndex() + 1;
+    m_markHighlighter = m_highlighter;
     if (m_erasing) {
         erase(viewPoint);
         return;
     }
     const QImage *layer = surface().screenLayer();
-    if (!layer || !m_ink.begin(*layer, m_highlighter ? Ink::Look::Highlighter : Ink::Look::Pen,
-                               rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor())))
+    const QPointF at = toDevice(viewPoint);
+    if (!layer || !m_ink.begin(*layer, m_markHighlighter ? highlighterLook(at) : Ink::Look::Pen,
+                               rgbOf(m_markHighlighter ? m_highlighterColor : m_tools.penColor())))
         return; // no memory for the mark: the stroke draws nothing
     m_shape = shape;
-    const QPointF at = toDevice(viewPoint);
     if (shape != Shape::Free) {
         m_anchor = at;
         m_pieces.clear();
@@ -270,7 +284,7 @@ void Session::drawShape(QPointF to)
     // Only what the shape covered before and covers now is drawn again: pieces
     // it keeps stay as they are, unless a piece that goes overlapped them.
     const qreal r = radius(1);
-    const qreal head = (4 * (m_tools.penSizeIndex() + 1) + 12) / m_zoom.factor() * m_scale;
+    const qreal head = (4 * m_markPen + 12) / m_zoom.factor() * m_scale;
     shapePieces(m_shape, m_anchor, to, r, head, m_nextPieces);
     // An ellipse moves every piece; the search would find nothing.
     const bool keeps = m_shape != Shape::Ellipse;
@@ -352,6 +366,22 @@ void Session::erase(QPointF viewPoint)
     surface().UncoverSquare(float(at.x()), float(at.y()), half);
 }
 
+Ink::Look Session::highlighterLook(QPointF at)
+{
+    // What lies around the point where the mark begins decides for the whole
+    // mark: a page, a board or a dark theme's window.
+    const QImage *layer = surface().screenLayer();
+    const QRect around = QRect(at.toPoint() - QPoint(16, 16), QSize(33, 33)).intersected(layer->rect());
+    qint64 sum = 0;
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(layer->constScanLine(y));
+        for (int x = around.left(); x <= around.right(); ++x)
+            sum += qGray(row[x]);
+    }
+    const qint64 n = qint64(around.width()) * around.height();
+    return n > 0 && sum < 128 * n ? Ink::Look::HighlighterOnDark : Ink::Look::Highlighter;
+}
+
 void Session::setHighlighter(bool on)
 {
     m_highlighter = on;
@@ -383,12 +413,17 @@ void Session::startText(QPointF viewPoint)
     renderText(true);
 }
 
-void Session::typeText(const QString &commit, const QString &preedit)
+void Session::typeText(const QString &commit, const QString &preedit, int replaceFrom, int replaceLength,
+                       int preeditCaret)
 {
     if (!m_typing)
         return;
-    m_text += commit;
+    // The caret is always at the end of the text: a replacement counts back from there.
+    const qsizetype start = std::clamp<qsizetype>(m_text.size() + replaceFrom, 0, m_text.size());
+    const qsizetype length = std::clamp<qsizetype>(replaceLength, 0, m_text.size() - start);
+    m_text.replace(start, length, commit);
     m_preedit = preedit;
+    m_preeditCaret = preeditCaret < 0 ? -1 : std::min<int>(preeditCaret, int(preedit.size()));
     renderText(true);
 }
 
@@ -406,18 +441,25 @@ void Session::endText()
         return;
     m_typing = false;
     m_preedit.clear();
+    m_preeditCaret = -1;
     renderText(false);
     m_ink.end();
     history().end({});
 }
 
 
+QPointF Session::caretAt(const QFontMetricsF &metrics) const
+{
+    // At the end of the text, or where the input method puts it in what it composes.
+    const QString before = m_text + (m_preeditCaret < 0 ? m_preedit : m_preedit.left(m_preeditCaret));
+    return QPointF(m_textAt.x() + metrics.horizontalAdvance(before.section(QLatin1Char('\n'), -1)),
+                   m_textAt.y() + before.count(QLatin1Char('\n')) * metrics.lineSpacing());
+}
+
 QRectF Session::textCursor() const
 {
     const QFontMetricsF metrics(m_textFont);
-    const QStringList lines = (m_text + m_preedit).split(QLatin1Char('\n'));
-    const QRectF device(m_textAt.x() + metrics.horizontalAdvance(lines.back()),
-                        m_textAt.y() + (lines.size() - 1) * metrics.lineSpacing(), 1, metrics.height());
+    const QRectF device(caretAt(metrics), QSizeF(1, metrics.height()));
     return QRectF(m_zoom.toView(device.topLeft() / m_scale), device.size() / m_scale * m_zoom.factor());
 }
 
@@ -468,11 +510,8 @@ void Session::renderText(bool caret)
                 p.drawText(baseline, lines.at(i));
             }
         }
-        if (caret) {
-            const qreal x = m_textAt.x() + metrics.horizontalAdvance(lines.back());
-            p.fillRect(QRectF(x, m_textAt.y() + preeditLine * metrics.lineSpacing(), caretWidth, metrics.height()),
-                       Qt::white);
-        }
+        if (caret)
+            p.fillRect(QRectF(caretAt(metrics), QSizeF(caretWidth, metrics.height())), Qt::white);
     }
     m_areas.push_back(area);
     m_textArea = area;

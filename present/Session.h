@@ -6,6 +6,7 @@
 #include "present/Zoom.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QString>
 #include <array>
@@ -69,9 +70,14 @@ public:
     // Text at the pointer, in the pen colour, its size following the pen width.
     void startText(QPointF viewPoint);
     bool typing() const { return m_typing; }
-    // As an input method sends it: `commit` is added, `preedit` shows after it
-    // until the next call.
-    void typeText(const QString &commit, const QString &preedit = QString());
+    // As an input method sends it: `commit` replaces `replaceLength` characters
+    // from `replaceFrom` (relative to the end of the text, where the caret is),
+    // and `preedit` shows after the text until the next call, with the caret
+    // `preeditCaret` characters into it (at its end when negative).
+    void typeText(const QString &commit, const QString &preedit = QString(), int replaceFrom = 0,
+                  int replaceLength = 0, int preeditCaret = -1);
+    // What the input method is composing, shown but not yet part of the text.
+    QString preedit() const { return m_preedit; }
     void backspace();
     void endText();
     QString text() const { return m_text; }
@@ -87,13 +93,9 @@ public:
     bool undo();
     bool redo();
 
-    // What the mode shows at 1x: the page and its marks, in device pixels. A
-    // text being typed is finished first: its caret is no mark.
-    QImage shown()
-    {
-        endText();
-        return surface().visibleImage();
-    }
+    // What the mode shows at 1x: the page and its marks, exactly the monitor's
+    // device pixels. A text being typed is finished first: its caret is no mark.
+    QImage shown();
 
 private:
     struct Sheet
@@ -110,9 +112,11 @@ private:
     // The mark's radius in device pixels at this pressure.
     qreal radius(qreal pressure) const;
     void erase(QPointF viewPoint);
+    Ink::Look highlighterLook(QPointF at);
     void drawStroke(QPointF at, qreal r);
     void drawShape(QPointF to);
     void renderText(bool caret);
+    QPointF caretAt(const QFontMetricsF &metrics) const; // device pixels, top of the line
     // Shows the layer again over these areas (device pixels).
     QRect compose(const std::vector<QRect> &areas);
 
@@ -120,12 +124,16 @@ private:
     std::array<std::unique_ptr<Sheet>, 3> m_pages;
     Page m_page = Page::Screen;
     qreal m_scale = 1;
+    QSize m_device; // the monitor's device pixels: what is shown, saved and handed back
     std::function<void(const QRect &)> m_listener;
     Zoom m_zoom;
     Ink m_ink;
 
     bool m_drawing = false;
     bool m_erasing = false;
+    // The tool a mark was begun with: a change while it is drawn applies to the next.
+    int m_markPen = 1;
+    bool m_markHighlighter = false;
     Shape m_shape = Shape::Free;
     bool m_pending = false; // a tablet's first sample, waiting for a pressure to trust
     QPointF m_anchor;
@@ -142,6 +150,7 @@ private:
     QPointF m_textAt; // device pixels, top-left
     QFont m_textFont;
     QString m_text, m_preedit;
+    int m_preeditCaret = -1;
     QRect m_textArea;
 };
 

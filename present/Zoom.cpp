@@ -39,4 +39,16 @@ void Zoom::keepInside()
     m_offset.setY(std::clamp(m_offset.y(), 0.0, std::max(0.0, room.height())));
 }
 
+int WheelSteps::add(QPoint angleDelta, QPoint pixelDelta)
+{
+    const int units = pixelDelta.y() != 0 ? pixelDelta.y() * EighthsPerStep : angleDelta.y() * PixelsPerStep;
+    if ((units > 0 && m_rest < 0) || (units < 0 && m_rest > 0))
+        m_rest = 0; // turned back: what was left of the other way is dropped
+    m_rest += units;
+    const int per = EighthsPerStep * PixelsPerStep;
+    const int steps = m_rest / per;
+    m_rest -= steps * per;
+    return steps;
+}
+
 } // namespace present

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -45,6 +46,22 @@ private:
     QSizeF m_view;
     qreal m_factor = 1;
     QPointF m_offset;
+};
+
+// A wheel's turns as whole zoom steps. A fine-stepped wheel or a touchpad sends
+// many small turns, which add up to a step as a notch does; a touchpad that
+// tells how far it scrolled on the screen is read by that instead.
+class WheelSteps
+{
+public:
+    static constexpr int EighthsPerStep = 120; // one notch of 15 degrees
+    static constexpr int PixelsPerStep = 40;
+
+    // The whole steps this turn completes (up positive).
+    int add(QPoint angleDelta, QPoint pixelDelta);
+
+private:
+    int m_rest = 0; // in units of 1 / (EighthsPerStep * PixelsPerStep) of a step
 };
 
 } // namespace present

@@ -87,18 +87,24 @@ class TestPresent : public QObject
     Q_OBJECT
 
 private slots:
+    // Exactly the monitor's device pixels, also where a fractional scale gives
+    // no whole number of logical pixels.
     void showsTheScreenAsItWas_data()
     {
+        QTest::addColumn<QSize>("device");
         QTest::addColumn<qreal>("scale");
-        QTest::newRow("x1") << 1.0;
-        QTest::newRow("x1.5") << 1.5;
-        QTest::newRow("x2") << 2.0;
+        QTest::newRow("x1") << QSize(300, 180) << 1.0;
+        QTest::newRow("x1.5") << QSize(300, 180) << 1.5;
+        QTest::newRow("x2") << QSize(300, 180) << 2.0;
+        QTest::newRow("1024x768 at x1.5") << QSize(1024, 768) << 1.5;
+        QTest::newRow("1366x768 at x1.25") << QSize(1366, 768) << 1.25;
     }
     void showsTheScreenAsItWas()
     {
+        QFETCH(QSize, device);
         QFETCH(qreal, scale);
         canvas::ToolState tools;
-        const QImage screen = screenPattern(QSize(300, 180), scale);
+        const QImage screen = screenPattern(device, scale);
         present::Session session(screen, tools);
         QCOMPARE(plain(session.shown()), plain(screen));
         QCOMPARE(session.shown().devicePixelRatio(), scale);
@@ -294,6 +300,233 @@ private slots:
         session.release();
         const QRgb red = plain(session.shown()).pixel(20, 130);
         QVERIFY(qRed(red) == 255 && qGreen(red) < 200 && qGreen(red) == qBlue(red));
+    }
+
+    // The highlighter shows on any page: multiplied on a light one, screened on
+    // a dark one (the black board, a dark theme), and each stroke is a step.
+    void highlighterOnAnyPage_data()
+    {
+        QTest::addColumn<QRgb>("page");
+        QTest::newRow("white") << White;
+        QTest::newRow("black") << Black;
+        QTest::newRow("dark theme grey") << qRgb(43, 43, 43);
+        QTest::newRow("mid grey") << qRgb(128, 128, 128);
+    }
+    void highlighterOnAnyPage()
+    {
+        QFETCH(QRgb, page);
+        canvas::ToolState tools;
+        QImage screen(QSize(160, 100), QImage::Format_RGB32);
+        screen.fill(page);
+        present::Session session(screen, tools);
+        session.setHighlighter(true);
+        session.press(QPointF(20, 50));
+        session.move(QPointF(140, 50));
+        session.release();
+        const QRgb marked = plain(session.shown()).pixel(80, 50);
+        const int change = qAbs(qRed(marked) - qRed(page)) + qAbs(qGreen(marked) - qGreen(page)) +
+                           qAbs(qBlue(marked) - qBlue(page));
+        QVERIFY2(change >= 60, qPrintable(QString::number(change)));
+        QVERIFY(qRed(marked) > qBlue(marked) && qGreen(marked) > qBlue(marked)); // yellow
+        QVERIFY(session.undo());
+        QCOMPARE(plain(session.shown()), plain(screen));
+    }
+
+    // A tool chosen while a mark is drawn applies from the next mark on.
+    void toolChangeDuringAMark_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("highlighter") << int(Qt::Key_H);
+        QTest::newRow("widest pen") << int(Qt::Key_F9);
+        QTest::newRow("eraser") << int(Qt::Key_F12);
+    }
+    void toolChangeDuringAMark()
+    {
+        QFETCH(int, key);
+        ModeWindow w;
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        w.tools.selectPen(2);
+        QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(20, 60));
+        QTest::mouseMove(&mode, QPoint(60, 60));
+        QTest::keyClick(&mode, Qt::Key(key));
+        QTest::mouseMove(&mode, QPoint(180, 60));
+        QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(180, 60));
+        const QImage shown = plain(mode.session().shown());
+        QCOMPARE(inkAcross(shown, 40), 3);
+        QCOMPARE(inkAcross(shown, 160), 3);
+        QCOMPARE(shown.pixel(160, 60), Black);
+    }
+
+    // A key held down does not repeat a command that switches something.
+    void heldKeysDoNotRepeat_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("white board") << int(Qt::Key_W);
+        QTest::newRow("highlighter") << int(Qt::Key_H);
+        QTest::newRow("text") << int(Qt::Key_T);
+    }
+    void heldKeysDoNotRepeat()
+    {
+        QFETCH(int, key);
+        ModeWindow w;
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
+        const QString text = QString(QChar(key)).toLower();
+        auto send = [&](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, text, repeat);
+            QApplication::sendEvent(&mode, &event);
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 25; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        send(QEvent::KeyRelease, false);
+        auto &session = mode.session();
+        QCOMPARE(session.page(), key == Qt::Key_W ? present::Session::Page::White : present::Session::Page::Screen);
+        QCOMPARE(session.highlighter(), key == Qt::Key_H);
+        QCOMPARE(session.typing(), key == Qt::Key_T);
+        QCOMPARE(session.text(), QString());
+        // Keys typed in a text still repeat.
+        if (key == Qt::Key_T) {
+            QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
+            QKeyEvent again(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+            QApplication::sendEvent(&mode, &a);
+            QApplication::sendEvent(&mode, &again);
+            QCOMPARE(session.text(), QStringLiteral("aa"));
+        }
+    }
+
+    // No ink follows a pointer whose button went up where the mode did not hear
+    // of it: over a dialog the mode opened, or anywhere else.
+    void noInkWithoutAButton_data()
+    {
+        QTest::addColumn<int>("key"); // opens a dialog mid-drag; 0: none
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("save dialog") << int(Qt::Key_S) << Qt::KeyboardModifiers(Qt::ControlModifier);
+        QTest::newRow("colour dialog") << int(Qt::Key_C) << Qt::KeyboardModifiers(Qt::ControlModifier);
+        QTest::newRow("release elsewhere") << 0 << Qt::KeyboardModifiers();
+    }
+    void noInkWithoutAButton()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        ModeWindow w;
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(20, 60));
+        QTest::mouseMove(&mode, QPoint(60, 60));
+        if (key)
+            QTest::keyClick(&mode, Qt::Key(key), modifiers);
+        QMouseEvent moved(QEvent::MouseMove, QPointF(150, 100), mode.mapToGlobal(QPointF(150, 100)), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&mode, &moved);
+        const QImage shown = plain(mode.session().shown());
+        QCOMPARE(shown.pixel(40, 60), Black);
+        QCOMPARE(countPixels(shown, White, QRect(70, 50, 130, 90)), 130 * 90);
+        QVERIFY(!mode.session().drawing());
+        QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(150, 100)); // late, and harmless
+    }
+
+    // What the input method is composing when the text ends stays in it: a
+    // click, a pen touching down, or the picture taken to save, copy or leave.
+    void compositionIsKept_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("click") << QStringLiteral("click");
+        QTest::newRow("pen") << QStringLiteral("pen");
+        QTest::newRow("leave, save or copy") << QStringLiteral("picture");
+    }
+    void compositionIsKept()
+    {
+        QFETCH(QString, ending);
+        ModeWindow w(QSize(400, 200));
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
+        QTest::keyClick(&mode, Qt::Key_T);
+        QInputMethodEvent composing(QStringLiteral("日本"), {});
+        QApplication::sendEvent(&mode, &composing);
+        if (ending == QLatin1String("click")) {
+            QTest::mouseClick(&mode, Qt::LeftButton, {}, QPoint(300, 150));
+        } else if (ending == QLatin1String("pen")) {
+            const QPointingDevice stylus(QStringLiteral("stylus"), 7, QInputDevice::DeviceType::Stylus,
+                                         QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
+            QTabletEvent touch(QEvent::TabletPress, &stylus, QPointF(300, 150), mode.mapToGlobal(QPointF(300, 150)),
+                               1, 0, 0, 0, 0, 0, Qt::NoModifier, Qt::LeftButton, Qt::LeftButton);
+            QApplication::sendEvent(&mode, &touch);
+        } else {
+            mode.picture();
+        }
+        QVERIFY(!mode.session().typing());
+        QCOMPARE(mode.session().text(), QStringLiteral("日本"));
+        // A commit the input method sends late is not typed a second time.
+        QInputMethodEvent late;
+        late.setCommitString(QStringLiteral("日本"));
+        QApplication::sendEvent(&mode, &late);
+        QCOMPARE(mode.session().text(), QStringLiteral("日本"));
+    }
+
+    // The input method may replace text before the caret and place the caret
+    // inside what it composes.
+    void inputMethodReplacesAndPlacesTheCaret_data()
+    {
+        QTest::addColumn<QString>("commit");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("appends") << "d" << 0 << 0 << "abcd";
+        QTest::newRow("replaces the last two") << "X" << -2 << 2 << "aX";
+        QTest::newRow("replaces one before the last") << "X" << -2 << 1 << "aXc";
+        QTest::newRow("deletes the last") << "" << -1 << 1 << "ab";
+        QTest::newRow("range past the start") << "X" << -9 << 2 << "Xc";
+        QTest::newRow("range past the end") << "X" << -1 << 9 << "abX";
+    }
+    void inputMethodReplacesAndPlacesTheCaret()
+    {
+        QFETCH(QString, commit);
+        QFETCH(int, from);
+        QFETCH(int, length);
+        QFETCH(QString, text);
+        canvas::ToolState tools;
+        present::Session session(whiteScreen(QSize(400, 200)), tools);
+        session.startText(QPointF(20, 20));
+        session.typeText(QStringLiteral("abc"));
+        session.typeText(commit, QStringLiteral("にほん"), from, length, 0);
+        QCOMPARE(session.text(), text);
+        const qreal atStart = session.textCursor().x();
+        session.typeText({}, QStringLiteral("にほん"));
+        QVERIFY(session.textCursor().x() > atStart + 10); // at the end of what is composed
+    }
+
+    // A fine-stepped wheel or a touchpad adds its small turns up to whole steps.
+    void wheelTurnsAddUp_data()
+    {
+        QTest::addColumn<QList<QPoint>>("angles");
+        QTest::addColumn<QList<QPoint>>("pixels");
+        QTest::addColumn<int>("steps");
+        const QPoint n(0, 0);
+        QTest::newRow("a notch") << QList<QPoint>{{0, 120}} << QList<QPoint>{n} << 1;
+        QTest::newRow("eight eighths of a notch")
+            << QList<QPoint>(8, QPoint(0, 15)) << QList<QPoint>(8, n) << 1;
+        QTest::newRow("seven eighths") << QList<QPoint>(7, QPoint(0, 15)) << QList<QPoint>(7, n) << 0;
+        QTest::newRow("down, finely") << QList<QPoint>(16, QPoint(0, -15)) << QList<QPoint>(16, n) << -2;
+        QTest::newRow("touchpad pixels") << QList<QPoint>(4, QPoint(0, 3)) << QList<QPoint>(4, QPoint(0, 10)) << 1;
+        QTest::newRow("turned back halfway")
+            << QList<QPoint>{{0, 60}, {0, -60}, {0, 60}} << QList<QPoint>(3, n) << 0;
+    }
+    void wheelTurnsAddUp()
+    {
+        QFETCH(QList<QPoint>, angles);
+        QFETCH(QList<QPoint>, pixels);
+        QFETCH(int, steps);
+        present::WheelSteps wheel;
+        int total = 0;
+        for (int i = 0; i < angles.size(); ++i)
+            total += wheel.add(angles.at(i), pixels.at(i));
+        QCOMPARE(total, steps);
     }
 
     // The boards hide the screen and its marks; the same key shows them again.
