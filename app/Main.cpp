@@ -5,6 +5,7 @@
 #include "forms/GlobalShortcut.h"
 #include "forms/LineControl.h"
 #include "forms/PictureBox.h"
+#include "forms/ScratchFolder.h"
 #include "forms/StepAside.h"
 #include "present/DrawingWindow.h"
 #include "toolbar/Toolbar.h"
@@ -12,7 +13,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <cmath>
 
 namespace {

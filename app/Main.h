@@ -16,11 +16,11 @@
 class QAction;
 class QDragEnterEvent;
 class QDropEvent;
-class QTemporaryDir;
 class QMenu;
 
 namespace forms {
 class FormSurface;
+class ScratchFolder;
 class GlobalShortcut;
 class PictureBox;
 class StepAside;
@@ -87,8 +87,11 @@ public:
     void CmdScreenCapture_Click();
     // Draw on the screen: enters the drawing mode, or leaves it when it is on.
     void CmdDrawOnScreen_Click();
-    // Enters the drawing mode unless it is on already (`sketrin --draw`).
+    // Enters the drawing mode unless it is on already.
     void enterDrawingMode();
+    // `sketrin --draw` from another process: the same as the key, or with a
+    // file, that file loaded and the mode on.
+    void drawRequested(const QString &file);
     void leaveDrawingMode();
     present::DrawingWindow *drawingWindow() const { return m_drawing.get(); }
     // Ctrl+Shift+D from every program, where the desktop allows it; false, with
@@ -136,6 +139,9 @@ private:
     void showHistory();
     void restoreDocument(const std::optional<canvas::DocumentState> &state);
     void finishPasteWrite();
+    // Removes the files of pictures without a file that no step and no scale
+    // command needs any more.
+    void forgetUnusedPictureFiles();
     // The window steps off the screen for it to be taken, and comes back as it was.
     void stepAside(forms::StepAside &aside);
     void comeBack(forms::StepAside &aside);
@@ -149,6 +155,8 @@ private:
     // Ends a stroke still in progress: the window is about to step aside, and
     // the button will come up where no mouse-up reaches the surface.
     void endStroke();
+    // Menus and other popups close, so that no screen is taken with one open.
+    void closePopups();
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
@@ -160,9 +168,10 @@ private:
     // user chose, the screen's scale for a captured screen, so that 100% shows
     // the picture as it first showed.
     qreal m_fileScale = 1;
-    std::unique_ptr<QTemporaryDir> m_pasteDir; // pasted pictures, removed at exit
+    std::unique_ptr<forms::ScratchFolder> m_pasteDir; // pictures without a file of their own
     int m_pastes = 0;
     std::future<QString> m_pasteWrite; // the last pasted picture's file, being written
+    QString m_pasteWritePath;
     // The drawing mode, while it is on, and the main window's place meanwhile.
     std::unique_ptr<present::DrawingWindow> m_drawing;
     std::unique_ptr<forms::StepAside> m_drawingAside;

@@ -78,6 +78,7 @@ void Main::showHistory()
 {
     CmdUndo->setEnabled(m_history.canUndo());
     CmdRedo->setEnabled(m_history.canRedo());
+    forgetUnusedPictureFiles();
 }
 
 void Main::PenSize_Click(int Index)

@@ -24,6 +24,18 @@ void Main::CmdDrawOnScreen_Click()
         enterDrawingMode();
 }
 
+void Main::drawRequested(const QString &file)
+{
+    if (file.isEmpty()) {
+        CmdDrawOnScreen_Click();
+        return;
+    }
+    if (QApplication::activeModalWidget())
+        return;
+    LoadPictureFile(file);
+    enterDrawingMode();
+}
+
 void Main::enterDrawingMode()
 {
     // Not over a dialog that waits for an answer: it would keep the mode from
@@ -31,6 +43,8 @@ void Main::enterDrawingMode()
     if (m_drawing || QApplication::activeModalWidget())
         return;
     endStroke();
+    // An open menu would be taken into the picture, frozen.
+    closePopups();
     // The monitor under the pointer, as it is, without this window on it.
     QScreen *on = QGuiApplication::screenAt(QCursor::pos());
     if (!on)
@@ -53,7 +67,7 @@ void Main::enterDrawingMode()
     });
     connect(m_drawing.get(), &present::DrawingWindow::saveRequested, this, [this] {
         if (m_drawing)
-            savePicture(m_drawing->session().shown());
+            savePicture(m_drawing->picture());
     });
     connect(m_drawing.get(), &present::DrawingWindow::leaveRequested, this, &Main::leaveDrawingMode,
             Qt::QueuedConnection);
@@ -69,7 +83,7 @@ void Main::leaveDrawingMode()
         return;
     // The annotated screen becomes the picture, as a captured one does: one step,
     // to undo, save, scale or tone.
-    const QImage shown = m_drawing->session().shown();
+    const QImage shown = m_drawing->picture();
     m_platform.setDialogParent(this);
     m_drawing->hide();
     m_drawing.reset();
@@ -78,6 +92,17 @@ void Main::leaveDrawingMode()
     showTools();
     if (!shown.isNull())
         loadPictureWithoutFile(shown, QStringLiteral("取り込んだ画面"));
+}
+
+void Main::closePopups()
+{
+    bool closed = false;
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        popup->close();
+        closed = true;
+    }
+    if (closed)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void Main::showTools()

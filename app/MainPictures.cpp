@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "forms/App.h"
+#include "forms/ScratchFolder.h"
 #include "forms/StepAside.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QWindow>
 #include <cmath>
@@ -142,12 +142,13 @@ void Main::loadPictureWithoutFile(const QImage &picture, const QString &source)
     // program; whatever reads it next waits for it.
     finishPasteWrite();
     if (!m_pasteDir)
-        m_pasteDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("sketrin-XXXXXX")));
+        m_pasteDir = std::make_unique<forms::ScratchFolder>();
     const QString path = m_pasteDir->filePath(QStringLiteral("paste-%1.png").arg(++m_pastes));
     if (!m_pasteDir->isValid() || picture.sizeInBytes() > qint64(imaging::AllocationLimitMiB) << 20) {
         reportUnreadable(source); // the file was never written: name what the user did
         return;
     }
+    m_pasteWritePath = path;
     m_pasteWrite =
         std::async(std::launch::async, [picture, path] { return imaging::savePicture(picture, path, imaging::Fast); });
     const QString previous = CDialog.FileName;
@@ -215,6 +216,21 @@ void Main::finishPasteWrite()
 {
     if (m_pasteWrite.valid())
         m_pasteWrite.get(); // a failure shows when the file is read
+    m_pasteWritePath.clear();
+}
+
+void Main::forgetUnusedPictureFiles()
+{
+    if (!m_pasteDir || !m_pasteDir->isValid())
+        return;
+    QSet<QString> needed = m_history.files();
+    needed << CDialog.FileName << m_pasteWritePath;
+    const QDir dir(m_pasteDir->path());
+    for (const QString &name : dir.entryList({QStringLiteral("paste-*.png")}, QDir::Files)) {
+        const QString path = dir.filePath(name);
+        if (!needed.contains(path))
+            QFile::remove(path);
+    }
 }
 
 void Main::CmdPicSave_Click()

@@ -2,9 +2,12 @@
 #include "app/CommandLine.h"
 #include "forms/App.h"
 #include "forms/QtPlatform.h"
+#include "forms/ScratchFolder.h"
 #include "forms/SessionEntry.h"
+#include "imaging/PictureFile.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
 #include <cstdio>
@@ -29,9 +32,18 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(forms::AppTitle());
     // `sketrin --draw` hands the request to the Sketrin already running in this
-    // session, if there is one.
-    if (line.draw && forms::SessionEntry::askToDraw())
-        return 0;
+    // session, if there is one, with the file it names if it can be read.
+    if (line.draw && forms::SessionEntry::running()) {
+        const QString file = line.file.isEmpty() ? QString() : QFileInfo(line.file).absoluteFilePath();
+        if (!file.isEmpty() && !imaging::PictureReader().read(file).ok()) {
+            std::fprintf(stderr, "sketrin: cannot read %s as a picture\n", line.file.toLocal8Bit().constData());
+            return 1;
+        }
+        if (forms::SessionEntry::askToDraw(file))
+            return 0;
+    }
+    forms::quitOnTerminationSignals();
+    forms::ScratchFolder::removeLeftovers();
     forms::installFonts();
     forms::installQtTranslations(QLocale::system());
 
@@ -41,7 +53,7 @@ int main(int argc, char *argv[])
     window.show();
     forms::SessionEntry entry;
     if (entry.open())
-        QObject::connect(&entry, &forms::SessionEntry::drawRequested, &window, &Main::enterDrawingMode);
+        QObject::connect(&entry, &forms::SessionEntry::drawRequested, &window, &Main::drawRequested);
     QString why;
     if (!window.grabDrawingKey(why) && !why.isEmpty())
         std::fprintf(stderr, "sketrin: Ctrl+Shift+D works only in Sketrin's own windows: %s\n",

@@ -98,6 +98,14 @@ void History::end(const DocumentState &after)
                                             [this](const Surface::Snapshot &p) { return m_surface.matches(p); }))
         return; // nothing changed: the redo history stays
     step.after = after;
+    // The pictures a step keeps count as its patches do: a captured or pasted
+    // screen is as large as the layers.
+    if (step.before.picture.cacheKey() != after.picture.cacheKey())
+        step.bytes += step.before.picture.sizeInBytes() + after.picture.sizeInBytes();
+    if (step.bytes > m_budget) {
+        clear(); // as a step too large to record: undo cannot reach past it
+        return;
+    }
     // A new step drops what could have been redone.
     for (const Step &dropped : m_redo)
         m_bytes -= dropped.bytes;
@@ -163,6 +171,17 @@ std::optional<DocumentState> History::move(const DocumentState &now, std::deque<
     const DocumentState state = redoing ? step.after : step.before;
     to.push_back(std::move(step));
     return state;
+}
+
+QSet<QString> History::files() const
+{
+    QSet<QString> files;
+    for (const std::deque<Step> *steps : {&m_undo, &m_redo})
+        for (const Step &step : *steps)
+            files << step.before.file << step.after.file;
+    if (m_open)
+        files << m_open->before.file;
+    return files;
 }
 
 void History::clear()

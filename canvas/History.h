@@ -81,6 +81,8 @@ public:
     void clear();
 
     int steps() const { return int(m_undo.size() + m_redo.size()); }
+    // The files that the steps kept name, so that those no step needs can go.
+    QSet<QString> files() const;
     qint64 bytes() const { return m_bytes; }
 
 private:

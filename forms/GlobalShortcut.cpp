@@ -113,8 +113,11 @@ public:
             key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
         if (held != (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT))
             return false;
-        if (kind == XCB_KEY_PRESS)
+        // A key held down repeats its presses with no release between them (the
+        // connection asks for detectable repeats): the key acts once.
+        if (kind == XCB_KEY_PRESS && !m_down)
             QMetaObject::invokeMethod(&m_owner, &GlobalShortcut::activated, Qt::QueuedConnection);
+        m_down = kind == XCB_KEY_PRESS;
         return true;
     }
 
@@ -124,6 +127,7 @@ private:
     xcb_window_t m_root;
     xcb_keycode_t m_key;
     std::vector<uint16_t> m_grabbed;
+    bool m_down = false;
 };
 
 namespace {

@@ -50,6 +50,8 @@ public:
     QList<int> sleeps;
     // Runs at the start of each pause, to see what the window shows during it.
     std::function<void()> onSleep;
+    // Runs as a screen is taken, to see what is on the screen then.
+    std::function<void()> onCapture;
     QList<int> pointerHistory;
 
     int MsgBox(const QString &prompt, int style, const QString &title) override;
@@ -61,6 +63,8 @@ public:
     std::optional<QImage> captureScreen(QScreen *) override
     {
         ++captures;
+        if (onCapture)
+            onCapture();
         if (captureAnswers.empty())
             return std::nullopt;
         auto answer = captureAnswers.front();

@@ -39,19 +39,37 @@ bool SessionEntry::open()
     return true;
 }
 
-bool SessionEntry::askToDraw(int timeoutMs)
+bool SessionEntry::running()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(QString::fromLatin1(Service)).value();
+}
+
+bool SessionEntry::askToDraw(const QString &file, int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    const QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                                             QString::fromLatin1(Service), QStringLiteral("Draw"));
-    return bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
+                                       QString::fromLatin1(Service), file.isEmpty() ? QStringLiteral("Draw")
+                                                                                    : QStringLiteral("DrawWith"));
+    if (!file.isEmpty())
+        call << file;
+    if (bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage)
+        return true;
+    return running();
 }
 
 void SessionEntry::Draw()
 {
-    emit drawRequested();
+    DrawWith(QString());
+}
+
+void SessionEntry::DrawWith(const QString &file)
+{
+    QMetaObject::invokeMethod(
+        this, [this, file] { emit drawRequested(file); }, Qt::QueuedConnection);
 }
 
 } // namespace forms

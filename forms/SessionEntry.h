@@ -6,7 +6,9 @@ namespace forms {
 
 // The running program's door on the session bus, one per user session:
 // `sketrin --draw` knocks, and the program that owns the name enters the
-// drawing mode.
+// drawing mode, or leaves it. The knock is answered at once; the program acts
+// on it afterwards, so that no waiting on the screen or a dialog can make the
+// caller think nobody is there.
 class SessionEntry : public QObject
 {
     Q_OBJECT
@@ -23,16 +25,21 @@ public:
     bool open();
     bool isOpen() const { return m_open; }
 
-    // Asks the program that holds the name to enter the drawing mode; false when
-    // none answers.
-    static bool askToDraw(int timeoutMs = 5000);
+    // Whether a program holds the name.
+    static bool running();
+    // Asks the program that holds the name to draw (with `file`, an absolute
+    // path, loaded first when given); false when no program holds it. A program
+    // that holds it but is slow to answer still counts: there is one Sketrin.
+    static bool askToDraw(const QString &file = QString(), int timeoutMs = 5000);
 
 public slots:
     // Called over the bus.
     void Draw();
+    void DrawWith(const QString &file);
 
 signals:
-    void drawRequested();
+    // `file` is empty for a plain `--draw`.
+    void drawRequested(const QString &file);
 
 private:
     bool m_open = false;

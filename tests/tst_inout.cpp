@@ -3,13 +3,17 @@
 #include "MainFixture.h"
 #include "TestSupport.h"
 
+#include "forms/ScratchFolder.h"
 #include "imaging/PictureSave.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace testing;
 
@@ -184,6 +188,88 @@ private slots:
         QCOMPARE(f.surface().pixel(200, 100), White);
         f.w->CmdPicRatio_Click(3);
         QCOMPARE(f.surface().pixel(399, 199), qRgb(20, 40, 60));
+    }
+
+    // Pictures without a file of their own (pasted, captured, handed back by the
+    // drawing mode) count against the history's budget with everything else a
+    // step keeps, and their files go as soon as no step needs them.
+    void picturesWithoutAFileStayWithinTheBudget_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("paste") << "paste";
+        QTest::newRow("capture") << "capture";
+        QTest::newRow("drawing mode") << "mode";
+    }
+    void picturesWithoutAFileStayWithinTheBudget()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir temp;
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", temp.path().toLocal8Bit());
+        auto files = [&] {
+            int n = 0;
+            for (const QString &folder : QDir(temp.path()).entryList({QStringLiteral("sketrin-*")}, QDir::Dirs))
+                n += QDir(temp.filePath(folder)).entryList(QDir::Files).size();
+            return n;
+        };
+        {
+            MainFixture f;
+            const qint64 budget = qint64(8) << 20;
+            f.w->history().setBudget(budget);
+            for (int i = 0; i < 12; ++i) {
+                QImage picture(800, 600, QImage::Format_RGB32); // 1.8 MiB
+                picture.fill(qRgb(i * 20, 100, 200));
+                if (how == QLatin1String("paste")) {
+                    f.platform.clipboardContent = {picture, {}};
+                    f.w->CmdPicPaste_Click();
+                } else {
+                    f.platform.captureAnswers.push_back(picture);
+                    if (how == QLatin1String("capture")) {
+                        f.w->CmdScreenCapture_Click();
+                    } else {
+                        f.w->CmdDrawOnScreen_Click();
+                        f.w->CmdDrawOnScreen_Click();
+                    }
+                }
+                QCOMPARE(f.surface().pixel(5, 5), picture.pixel(5, 5));
+            }
+            QVERIFY(f.platform.msgBoxes.isEmpty());
+            QVERIFY(f.w->history().bytes() <= budget);
+            int undos = 0;
+            while (f.w->history().canUndo() && undos < 20) {
+                f.w->CmdUndo_Click();
+                ++undos;
+            }
+            QVERIFY2(undos >= 1 && undos <= 2, qPrintable(QString::number(undos)));
+            QVERIFY2(files() <= undos + 2, qPrintable(QString::number(files())));
+        }
+        QCOMPARE(files(), 0);
+        qputenv("TMPDIR", oldTemp);
+    }
+
+    // The folders of pictures without a file that a run which died left behind
+    // are removed by the next; a live run's, another name's and a file stay.
+    void leftoversOfDeadRuns()
+    {
+        QTemporaryDir temp;
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(0);
+        QVERIFY(child > 0);
+        waitpid(child, nullptr, 0);
+        const QString dead = QStringLiteral("sketrin-%1-AbC123").arg(child);
+        const QString alive = QStringLiteral("sketrin-%1-AbC123").arg(QCoreApplication::applicationPid());
+        const QStringList stay = {alive, QStringLiteral("sketrin-notapid-AbC123"), QStringLiteral("other-1-AbC123")};
+        for (const QString &name : QStringList{dead} + stay) {
+            QVERIFY(QDir(temp.path()).mkpath(name + QStringLiteral("/inner")));
+            QFile file(temp.filePath(name + QStringLiteral("/paste-1.png")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile(temp.filePath(QStringLiteral("sketrin-1-AbC123"))).open(QIODevice::WriteOnly)); // a file
+        QCOMPARE(forms::ScratchFolder::removeLeftovers(temp.path()), 1);
+        QVERIFY(!QFileInfo::exists(temp.filePath(dead)));
+        for (const QString &name : stay)
+            QVERIFY(QFileInfo(temp.filePath(name + QStringLiteral("/paste-1.png"))).isFile());
     }
 
     void saveWritesWholeOrNothing_data()

@@ -15,6 +15,7 @@
 #include "forms/ScriptedPlatform.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <QInputMethodEvent>
 #include <QPointingDevice>
 #include <QTabletEvent>
@@ -831,6 +832,22 @@ private slots:
         QCOMPARE(modeDuringDialog, inMode);
         w.CmdDrawOnScreen_Click(); // and now it acts
         QTRY_COMPARE(w.drawingWindow() != nullptr, !inMode);
+    }
+
+    // An open menu is closed before the screen is taken: it is not frozen in.
+    void menusCloseBeforeTheScreenIsTaken()
+    {
+        MainFixture f;
+        QMenu *file = f.w->menuBar()->actions().at(0)->menu();
+        file->popup(f.w->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        bool popupWhenTaken = true;
+        f.platform.onCapture = [&] { popupWhenTaken = QApplication::activePopupWidget() != nullptr; };
+        f.platform.captureAnswers.push_back(screenPattern(QSize(320, 200), 1));
+        f.w->enterDrawingMode();
+        QVERIFY(f.w->drawingWindow());
+        QVERIFY(!popupWhenTaken);
+        f.w->leaveDrawingMode();
     }
 
     void modeWithoutAScreen()
