@@ -30,6 +30,8 @@ namespace present {
 class DrawingWindow;
 }
 
+struct MenuRow;
+
 namespace toolbar {
 class Toolbar;
 struct ButtonRow;
@@ -121,6 +123,7 @@ protected:
 private:
     void createControls();
     void createMenus();
+    void buildMenus(const std::vector<MenuRow> &rows);
     std::vector<toolbar::ButtonRow> toolbarTable();
     // One view update per kind of change of the tool state.
     void showToolSelection();
