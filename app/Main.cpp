@@ -25,6 +25,12 @@ Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_
     createControls();
     TBar = new toolbar::Toolbar(Client, toolbarTable());
     createMenus();
+    // The drawing mode changes the one tool state too; the menus, the toolbar and
+    // the swatch follow it.
+    m_tools.addListener([this] {
+        if (m_drawing)
+            showTools();
+    });
     setWindowIcon(forms::appIcon());
     setAcceptDrops(true);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());

@@ -59,7 +59,6 @@ void Main::enterDrawingMode()
         return;
     }
     m_drawing = std::make_unique<present::DrawingWindow>(*shot, on, m_tools, m_platform);
-    connect(m_drawing.get(), &present::DrawingWindow::toolsChanged, this, &Main::showTools);
     connect(m_drawing.get(), &present::DrawingWindow::colorRequested, this, [this] {
         CmdPenColor_Click();
         if (m_drawing)

@@ -7,7 +7,7 @@
 #include "forms/ScriptedPlatform.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
-#include "present/Session.h"
+#include "present/Document.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -150,12 +150,12 @@ BENCHMARK(PenMoveModel_3840x2160)->Unit(benchmark::kMicrosecond);
 void PenMoveMode_3840x2160(benchmark::State &state)
 {
     canvas::ToolState tools;
-    present::Session session(photoLike(BigW, BigH), tools);
-    session.press(QPointF(100, 100));
+    present::Document doc(photoLike(BigW, BigH), tools);
+    doc.press(QPointF(100, 100));
     float x = 100;
     for (auto _ : state) {
         x = x >= 200 ? 100 : x + 3;
-        session.move(QPointF(x, 100 + (int(x) & 7)));
+        doc.move(QPointF(x, 100 + (int(x) & 7)));
     }
 }
 BENCHMARK(PenMoveMode_3840x2160)->Unit(benchmark::kMicrosecond);
@@ -256,7 +256,7 @@ void EraserLargeStamp_W9(benchmark::State &state)
 }
 BENCHMARK(EraserLargeStamp_W9)->Unit(benchmark::kMicrosecond);
 
-// A long session: 2,000 strokes of 20 moves; the last 100 moves against the first.
+// A long doc: 2,000 strokes of 20 moves; the last 100 moves against the first.
 void LongSession(benchmark::State &state)
 {
     Surface s(1280, 720);

@@ -3,7 +3,7 @@
 // document alone (Mode*_4K), and as the window takes it, its repaint included
 // (Mode*Window_4K), which is what a sample costs the presenter.
 #include "canvas/ToolState.h"
-#include "present/Session.h"
+#include "present/Document.h"
 
 #include <QImage>
 #include <benchmark/benchmark.h>
@@ -43,9 +43,9 @@ void drag(benchmark::State &state, QPointF from, Sample sample)
 void ModePenMove_4K(benchmark::State &state)
 {
     canvas::ToolState tools;
-    present::Session session(screen(), tools);
-    session.press(QPointF(1000, 600));
-    drag(state, QPointF(1000, 600), [&](QPointF p) { session.move(p); });
+    present::Document doc(screen(), tools);
+    doc.press(QPointF(1000, 600));
+    drag(state, QPointF(1000, 600), [&](QPointF p) { doc.move(p); });
 }
 BENCHMARK(ModePenMove_4K)->Unit(benchmark::kMicrosecond);
 
@@ -54,19 +54,19 @@ BENCHMARK(ModePenMove_4K)->Unit(benchmark::kMicrosecond);
 void ModeRubberBand_4K(benchmark::State &state)
 {
     canvas::ToolState tools;
-    present::Session session(screen(), tools);
-    session.press(QPointF(1000, 600), present::Session::Shape::Rectangle);
-    drag(state, QPointF(1000 + state.range(0), 600 + state.range(1)), [&](QPointF p) { session.move(p); });
+    present::Document doc(screen(), tools);
+    doc.press(QPointF(1000, 600), present::Shape::Rectangle);
+    drag(state, QPointF(1000 + state.range(0), 600 + state.range(1)), [&](QPointF p) { doc.move(p); });
 }
 BENCHMARK(ModeRubberBand_4K)->Args({100, 80})->Args({400, 300})->Unit(benchmark::kMicrosecond);
 
 void ModeHighlighter_4K(benchmark::State &state)
 {
     canvas::ToolState tools;
-    present::Session session(screen(), tools);
-    session.setHighlighter(true);
-    session.press(QPointF(1000, 600));
-    drag(state, QPointF(1000, 600), [&](QPointF p) { session.move(p); });
+    present::Document doc(screen(), tools);
+    doc.setHighlighter(true);
+    doc.press(QPointF(1000, 600));
+    drag(state, QPointF(1000, 600), [&](QPointF p) { doc.move(p); });
 }
 BENCHMARK(ModeHighlighter_4K)->Unit(benchmark::kMicrosecond);
 
@@ -74,9 +74,9 @@ BENCHMARK(ModeHighlighter_4K)->Unit(benchmark::kMicrosecond);
 void ModeTabletMove_4K(benchmark::State &state)
 {
     canvas::ToolState tools;
-    present::Session session(screen(), tools);
-    session.press(QPointF(1000, 600), present::Session::Shape::Free, present::Session::Input::TabletTip, 0.5);
-    drag(state, QPointF(1000, 600), [&](QPointF p) { session.move(p, 0.3 + (int(p.x()) % 50) / 100.0); });
+    present::Document doc(screen(), tools);
+    doc.press(QPointF(1000, 600), present::Shape::Free, present::Input::TabletTip, 0.5);
+    drag(state, QPointF(1000, 600), [&](QPointF p) { doc.move(p, 0.3 + (int(p.x()) % 50) / 100.0); });
 }
 BENCHMARK(ModeTabletMove_4K)->Unit(benchmark::kMicrosecond);
 
@@ -136,7 +136,7 @@ BENCHMARK(ModeRubberBandWindow_4K)->Args({100, 80})->Args({400, 300})->Unit(benc
 void ModeHighlighterWindow_4K(benchmark::State &state)
 {
     Window w;
-    w.window.session().setHighlighter(true);
+    w.window.document().setHighlighter(true);
     w.mouse(QEvent::MouseButtonPress, QPointF(1000, 600));
     drag(state, QPointF(1000, 600), [&](QPointF p) { w.mouse(QEvent::MouseMove, p); });
 }

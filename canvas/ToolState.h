@@ -3,14 +3,18 @@
 #include "forms/ColorWord.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace canvas {
 
 enum class Tool { Pen, Eraser };
 
 // The one owner of the program's tool state and flags. The menus' check marks
-// and the toolbar's pressed looks are views of it.
+// and the toolbar's pressed looks are views of it. Listeners hear of every
+// change of the tool (pen, eraser, their sizes, the colour), whoever made it.
 //
 // The pen colour is kept as a colour word, not as the decimal text of one: nothing
 // outside reads the text, and a number cannot fail to parse.
@@ -50,19 +54,47 @@ public:
     {
         m_tool = Tool::Pen;
         m_penSizeIndex = clampIndex(index, PenSizes);
+        changed();
     }
     void selectEraser(int index)
     {
         m_tool = Tool::Eraser;
         m_eraserSizeIndex = clampIndex(index, EraserSizes);
+        changed();
     }
-    void setPenColor(std::int32_t colorWord) { m_penColor = colorWord & 0xFFFFFF; }
+    void setPenColor(std::int32_t colorWord)
+    {
+        m_penColor = colorWord & 0xFFFFFF;
+        changed();
+    }
+
+    // Returns a number to remove the listener with.
+    int addListener(std::function<void()> listener)
+    {
+        m_listeners.emplace_back(++m_lastListener, std::move(listener));
+        return m_lastListener;
+    }
+    void removeListener(int id)
+    {
+        for (auto it = m_listeners.begin(); it != m_listeners.end(); ++it)
+            if (it->first == id) {
+                m_listeners.erase(it);
+                return;
+            }
+    }
     void setScreenHold(bool on) { m_screenHold = on; }
     void setPictureLoaded(bool loaded) { m_pictureLoaded = loaded; }
     void setToolbarShown(bool shown) { m_toolbarShown = shown; }
     void setDrawing(bool drawing) { m_drawing = drawing; }
 
 private:
+    void changed()
+    {
+        // A copy: a listener may add or remove listeners.
+        const auto listeners = m_listeners;
+        for (const auto &l : listeners)
+            l.second();
+    }
     static int clampIndex(int index, int count) { return index < 0 ? 0 : index >= count ? count - 1 : index; }
 
     Tool m_tool = Tool::Pen;
@@ -73,6 +105,8 @@ private:
     bool m_pictureLoaded = false;
     bool m_toolbarShown = true;
     std::optional<bool> m_drawing;
+    std::vector<std::pair<int, std::function<void()>>> m_listeners;
+    int m_lastListener = 0;
 };
 
 } // namespace canvas

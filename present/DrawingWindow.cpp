@@ -1,7 +1,6 @@
 #include "present/DrawingWindow.h"
 
 #include "canvas/ToolState.h"
-#include "forms/ColorWord.h"
 #include "forms/Platform.h"
 
 #include <QCloseEvent>
@@ -22,7 +21,7 @@ namespace present {
 
 DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_session(std::make_unique<Session>(screen, tools)), m_tools(tools), m_platform(platform)
+      m_document(std::make_unique<Document>(screen, tools)), m_tools(tools), m_platform(platform)
 {
     setObjectName(QStringLiteral("DrawingWindow"));
     setWindowTitle(QStringLiteral("画面に描く - Sketrin"));
@@ -32,7 +31,9 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
     setFocusPolicy(Qt::StrongFocus);
     m_eraserPointers = {QPixmap(QStringLiteral(":/resources/eraser_small.xpm")),
                         QPixmap(QStringLiteral(":/resources/eraser_large.xpm"))};
-    m_session->setChangeListener([this](const QRect &area) { showPicture(area); });
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    m_document->setChangeListener([this](const QRect &area) { showPicture(area); });
+    m_toolListener = m_tools.addListener([this] { showTool(); });
     // Every pointer sample the window system sends, not only the latest of a
     // burst: far-apart samples are what make a fast line coarse.
     m_compressed = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
@@ -46,7 +47,8 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
 
 DrawingWindow::~DrawingWindow()
 {
-    m_session->setChangeListener({});
+    m_document->setChangeListener({});
+    m_tools.removeListener(m_toolListener);
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, m_compressed);
 }
 
@@ -62,7 +64,7 @@ void DrawingWindow::showTool()
 
 void DrawingWindow::showPicture(const QRect &pictureArea)
 {
-    update(m_session->zoom().toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
+    update(m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 void DrawingWindow::closeEvent(QCloseEvent *event)
@@ -76,20 +78,20 @@ void DrawingWindow::closeEvent(QCloseEvent *event)
 void DrawingWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    m_session->zoom().setView(QSizeF(m_session->surface().area()));
+    m_zoom.setView(QSizeF(m_document->surface().area()));
 }
 
 void DrawingWindow::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
-    const QImage *layer = m_session->surface().screenLayer();
+    const QImage *layer = m_document->surface().screenLayer();
     if (!layer) {
         p.fillRect(event->rect(), Qt::black);
         return;
     }
     // Only the exposed part: the picture behind it, through the zoom, unsmoothed
     // so that a zoomed view shows the pixels as they are.
-    const Zoom &zoom = m_session->zoom();
+    const Zoom &zoom = m_zoom;
     const qreal s = layer->devicePixelRatio();
     // At 1x onto a window image of the layer's own kind, the rows are copied as
     // they are: QPainter hands tall narrow areas (the sides of a rectangle being
@@ -114,348 +116,6 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     }
 }
 
-Session::Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld)
-{
-    const bool shift = modifiers & Qt::ShiftModifier, ctrl = modifiers & Qt::ControlModifier;
-    if (ctrl && shift)
-        return Session::Shape::Arrow;
-    if (ctrl)
-        return Session::Shape::Rectangle;
-    if (shift)
-        return Session::Shape::Line;
-    return tabHeld ? Session::Shape::Ellipse : Session::Shape::Free;
-}
-
-std::optional<std::int32_t> colorKey(int key)
-{
-    switch (key) {
-    case Qt::Key_R:
-        return forms::colorWord(255, 0, 0);
-    case Qt::Key_G:
-        return forms::colorWord(0, 170, 0);
-    case Qt::Key_B:
-        return forms::colorWord(0, 0, 255);
-    case Qt::Key_Y:
-        return forms::colorWord(255, 220, 0);
-    case Qt::Key_O:
-        return forms::colorWord(255, 140, 0);
-    case Qt::Key_P:
-        return forms::colorWord(255, 105, 180);
-    default:
-        return std::nullopt;
-    }
-}
-
-bool DrawingWindow::handlesKey(const QKeyEvent &key) const
-{
-    const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    const int k = key.key();
-    // While text is typed, every key without Ctrl or Alt is the text's.
-    if (m_session->typing() && !(mods & (Qt::ControlModifier | Qt::AltModifier)))
-        return true;
-    if (mods == Qt::NoModifier &&
-        (colorKey(k) || k == Qt::Key_H || k == Qt::Key_T || k == Qt::Key_W || k == Qt::Key_K))
-        return true;
-    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
-        if ((k >= Qt::Key_F1 && k <= Qt::Key_F9) || k == Qt::Key_F11 || k == Qt::Key_F12 || k == Qt::Key_Delete ||
-            k == Qt::Key_Escape || k == Qt::Key_Plus || k == Qt::Key_Minus || k == Qt::Key_Equal || k == Qt::Key_0)
-            return true;
-    }
-    if (mods == Qt::ControlModifier)
-        return k == Qt::Key_Z || k == Qt::Key_Y || k == Qt::Key_S || k == Qt::Key_C;
-    if (mods == (Qt::ControlModifier | Qt::ShiftModifier))
-        return k == Qt::Key_Z || k == Qt::Key_C || k == Qt::Key_D;
-    return false;
-}
-
-bool DrawingWindow::event(QEvent *event)
-{
-    // The mode's keys are its own: the main window's shortcuts (which work from
-    // every window of the program) must not act on the main window meanwhile.
-    if (event->type() == QEvent::ShortcutOverride && handlesKey(*static_cast<QKeyEvent *>(event))) {
-        event->accept();
-        return true;
-    }
-    // Tab held down chooses the ellipse; it never moves the focus here.
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
-        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Tab && !m_session->typing()) {
-        if (!static_cast<QKeyEvent *>(event)->isAutoRepeat())
-            m_tabHeld = event->type() == QEvent::KeyPress;
-        event->accept();
-        return true;
-    }
-    if (event->type() == QEvent::KeyRelease) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (!key->isAutoRepeat() && key->key() == m_heldKey)
-            m_heldKey = 0;
-    }
-    if (event->type() == QEvent::WindowDeactivate)
-        endMark();
-    return QWidget::event(event);
-}
-
-void DrawingWindow::keyPressEvent(QKeyEvent *event)
-{
-    if (!handlesKey(*event)) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    const int k = event->key();
-    const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    const bool shift = event->modifiers() & Qt::ShiftModifier;
-    const QPointF pointer = mapFromGlobal(QCursor::pos());
-    if (event->isAutoRepeat()) {
-        // A key held down repeats undo, redo, zooming and typing, never a
-        // command that switches something (a board, the highlighter, a text).
-        const bool steps = ctrl ? (k == Qt::Key_Z || k == Qt::Key_Y)
-                                : (k == Qt::Key_Plus || k == Qt::Key_Minus || k == Qt::Key_Equal);
-        const bool typed = m_session->typing() && !ctrl && k != m_heldKey;
-        if (!steps && !typed)
-            return;
-    } else if (!m_session->typing() || ctrl) {
-        m_heldKey = k; // a command's key: the text it may start must not get its repeats
-    }
-    if (m_session->typing() && !ctrl) {
-        typingKey(*event);
-        return;
-    }
-    if (ctrl) {
-        if (k == Qt::Key_Z && !shift)
-            m_session->undo();
-        else if (k == Qt::Key_Y || (k == Qt::Key_Z && shift))
-            m_session->redo();
-        else if (k == Qt::Key_S) {
-            beforeDialog();
-            emit saveRequested();
-        } else if (k == Qt::Key_C && shift) {
-            QImage image = picture();
-            image.setDevicePixelRatio(1);
-            m_platform.setClipboardImage(image);
-        } else if (k == Qt::Key_C) {
-            beforeDialog();
-            emit colorRequested();
-        } else if (k == Qt::Key_D)
-            emit leaveRequested();
-        showTyping();
-        return;
-    }
-    if (!shift && (k == Qt::Key_W || k == Qt::Key_K)) {
-        m_session->toggleBoard(k == Qt::Key_W ? Session::Page::White : Session::Page::Black);
-        return;
-    }
-    if (!shift && k == Qt::Key_H) {
-        m_session->setHighlighter(!m_session->highlighter());
-        return;
-    }
-    if (!shift && k == Qt::Key_T) {
-        m_session->startText(pointer);
-        showTyping();
-        return;
-    }
-    if (const std::optional<std::int32_t> color = colorKey(k); color && !shift) {
-        m_session->chooseColor(*color);
-    } else if (k >= Qt::Key_F1 && k <= Qt::Key_F9) {
-        m_tools.selectPen(k - Qt::Key_F1);
-    } else if (k == Qt::Key_F11 || k == Qt::Key_F12) {
-        m_tools.selectEraser(k == Qt::Key_F11 ? 0 : 1);
-    } else if (k == Qt::Key_Delete) {
-        m_session->clear();
-        return;
-    } else if (k == Qt::Key_Escape) {
-        emit leaveRequested();
-        return;
-    } else {
-        if (k == Qt::Key_0)
-            m_session->zoom().reset();
-        else
-            m_session->zoom().stepAt(pointer, k == Qt::Key_Minus ? -1 : 1);
-        update();
-        return;
-    }
-    showTool();
-    emit toolsChanged();
-}
-
-void DrawingWindow::typingKey(QKeyEvent &event)
-{
-    switch (event.key()) {
-    case Qt::Key_Escape:
-        m_session->endText();
-        showTyping();
-        break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_session->typeText(QStringLiteral("\n"));
-        break;
-    case Qt::Key_Backspace:
-        m_session->backspace();
-        break;
-    default:
-        if (!event.text().isEmpty() && event.text().at(0).isPrint())
-            m_session->typeText(event.text());
-        break;
-    }
-}
-
-void DrawingWindow::showTyping()
-{
-    const bool typing = m_session->typing();
-    if (testAttribute(Qt::WA_InputMethodEnabled) == typing)
-        return;
-    setAttribute(Qt::WA_InputMethodEnabled, typing);
-    if (QInputMethod *im = QGuiApplication::inputMethod()) {
-        if (!typing)
-            im->commit();
-        im->update(Qt::ImEnabled | Qt::ImCursorRectangle);
-    }
-}
-
-void DrawingWindow::inputMethodEvent(QInputMethodEvent *event)
-{
-    if (m_session->typing()) {
-        int caret = -1;
-        for (const QInputMethodEvent::Attribute &a : event->attributes())
-            if (a.type == QInputMethodEvent::Cursor)
-                caret = a.start;
-        m_session->typeText(event->commitString(), event->preeditString(), event->replacementStart(),
-                            event->replacementLength(), caret);
-        if (QInputMethod *im = QGuiApplication::inputMethod())
-            im->update(Qt::ImCursorRectangle);
-    }
-    event->accept();
-}
-
-QVariant DrawingWindow::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    switch (query) {
-    case Qt::ImEnabled:
-        return m_session->typing();
-    case Qt::ImCursorRectangle:
-        return m_session->textCursor().toAlignedRect();
-    case Qt::ImHints:
-        return int(Qt::ImhMultiLine);
-    case Qt::ImSurroundingText:
-        return m_session->text().section(QLatin1Char('\n'), -1);
-    case Qt::ImCursorPosition:
-    case Qt::ImAnchorPosition:
-        return int(m_session->text().section(QLatin1Char('\n'), -1).size());
-    default:
-        return QWidget::inputMethodQuery(query);
-    }
-}
-
-void DrawingWindow::mousePressEvent(QMouseEvent *event)
-{
-    event->accept();
-    const bool first = m_buttonsDown == 0;
-    m_buttonsDown |= int(event->button());
-    if (!first)
-        return;
-    if (m_session->typing()) {
-        // The click ends the text; it draws nothing.
-        confirmText();
-        m_swallowClick = true;
-        return;
-    }
-    // Any button draws, as on the main window's surface.
-    m_session->press(event->position(), shapeFor(event->modifiers(), m_tabHeld));
-}
-
-void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
-{
-    event->accept();
-    if (m_buttonsDown && event->buttons() == Qt::NoButton) {
-        // The release went elsewhere (over a dialog, another window): the mark
-        // ended there.
-        endMark();
-        return;
-    }
-    if (!m_swallowClick)
-        m_session->move(event->position());
-}
-
-void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
-{
-    m_buttonsDown &= ~int(event->button());
-    if (m_buttonsDown == 0) {
-        m_session->release();
-        m_swallowClick = false;
-    }
-    event->accept();
-}
-
-void DrawingWindow::endMark()
-{
-    m_session->release();
-    m_buttonsDown = 0;
-    m_tabletDown = false;
-    m_swallowClick = false;
-}
-
-void DrawingWindow::focusOutEvent(QFocusEvent *event)
-{
-    endMark();
-    QWidget::focusOutEvent(event);
-}
-
-void DrawingWindow::beforeDialog()
-{
-    endMark();
-}
-
-QImage DrawingWindow::picture()
-{
-    confirmText();
-    endMark();
-    return m_session->shown();
-}
-
-void DrawingWindow::confirmText()
-{
-    if (!m_session->typing())
-        return;
-    if (QInputMethod *im = QGuiApplication::inputMethod()) {
-        // The input method's own commit comes as an event, at once where it can.
-        im->commit();
-        if (!m_session->preedit().isEmpty()) {
-            m_session->typeText(m_session->preedit());
-            im->reset(); // it must not send the same words again later
-        }
-    }
-    m_session->endText();
-    showTyping();
-}
-
-void DrawingWindow::tabletEvent(QTabletEvent *event)
-{
-    // Accepted, so that no mouse event is made up from it as well.
-    event->accept();
-    const Session::Input input = event->pointerType() == QPointingDevice::PointerType::Eraser
-                                     ? Session::Input::TabletEraser
-                                     : Session::Input::TabletTip;
-    switch (event->type()) {
-    case QEvent::TabletPress:
-        if (m_tabletDown)
-            return;
-        confirmText();
-        m_tabletDown = true;
-        m_session->press(event->position(), shapeFor(event->modifiers(), m_tabHeld), input, event->pressure());
-        break;
-    case QEvent::TabletMove:
-        // A pen hovering over the tablet moves without drawing.
-        if (m_tabletDown)
-            m_session->move(event->position(), event->pressure());
-        break;
-    case QEvent::TabletRelease:
-        if (m_tabletDown)
-            m_session->release();
-        m_tabletDown = false;
-        break;
-    default:
-        break;
-    }
-}
-
 void DrawingWindow::wheelEvent(QWheelEvent *event)
 {
     const int steps = m_wheel.add(event->angleDelta(), event->pixelDelta());
@@ -466,8 +126,15 @@ void DrawingWindow::wheelEvent(QWheelEvent *event)
 
 void DrawingWindow::zoomBy(int steps, QPointF anchor)
 {
-    m_session->zoom().stepAt(anchor, steps);
+    m_zoom.stepAt(anchor, steps);
     update();
+}
+
+QImage DrawingWindow::picture()
+{
+    confirmText();
+    endMark();
+    return m_document->shown();
 }
 
 } // namespace present

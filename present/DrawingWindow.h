@@ -1,15 +1,16 @@
 #pragma once
 
-#include "present/Session.h"
+#include "present/Document.h"
+#include "present/Keys.h"
+#include "present/Zoom.h"
 
 #include <QPixmap>
 #include <QWidget>
 #include <array>
-#include <cstdint>
 #include <memory>
-#include <optional>
 
 class QScreen;
+class QTouchEvent;
 
 namespace forms {
 class Platform;
@@ -17,18 +18,25 @@ class Platform;
 
 namespace present {
 
-// The drawing mode's window: frameless and full-screen on the monitor it was
-// taken from, showing the frozen screen one picture pixel to a device pixel,
-// with the marks over it. It turns input into the session's strokes and keys
-// into its commands; what needs the rest of the program (the colour dialog,
-// saving, leaving) it asks for with a signal.
-// The pen colour a single key sets in the mode: R red, G green, B blue, Y yellow,
-// O orange, P pink.
-std::optional<std::int32_t> colorKey(int key);
 // The shape a mark takes, chosen by what is held when the button goes down:
 // Shift a line, Ctrl a rectangle, both an arrow, Tab an ellipse.
-Session::Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld);
+Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld);
 
+// One sample of whatever draws (mouse, tablet, touch), in view coordinates.
+struct PenEvent
+{
+    QPointF at;
+    qreal pressure = 1;
+    Input device = Input::Mouse;
+    Qt::KeyboardModifiers modifiers;
+};
+
+// The drawing mode's window: frameless and full-screen on the monitor it was
+// taken from, showing the frozen screen one picture pixel to a device pixel,
+// zoomed where the presenter asks, with the marks over it. Mouse, tablet and
+// touch come in by one way (pen down, move, up) and go to the document in its
+// own points; keys go through the mode's key table. What needs the rest of the
+// program (the colour dialog, saving, leaving) it asks for with a signal.
 class DrawingWindow : public QWidget
 {
     Q_OBJECT
@@ -37,20 +45,17 @@ public:
     DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform);
     ~DrawingWindow() override;
 
-    Session &session() { return *m_session; }
+    Document &document() { return *m_document; }
+    const Zoom &zoom() const { return m_zoom; }
     // What the mode shows, to save, copy or hand back: a composition the input
     // method holds is confirmed first, and a mark in progress ends.
     QImage picture();
     // Ends a mark in progress: a dialog is about to open, or the window to go,
     // and the button may come up where this window never hears of it.
     void endMark();
-    // Shows the pointer of the current tool (after the tool changed elsewhere).
-    void showTool();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 signals:
-    // The tool state changed here (F1 to F9, F11, F12, a colour key).
-    void toolsChanged();
     void colorRequested();
     void saveRequested();
     // Esc or the calling key: the mode ends.
@@ -67,30 +72,37 @@ protected:
     void tabletEvent(QTabletEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    // The one way in for what draws.
+    void penDown(const PenEvent &pen);
+    void penMove(const PenEvent &pen);
+    void penUp();
+    void touch(QTouchEvent &event);
+    void run(const ModeKey &key, QPointF pointer);
     bool handlesKey(const QKeyEvent &key) const;
+    void showTool();
     void showPicture(const QRect &pictureArea);
     void zoomBy(int steps, QPointF anchor);
     void typingKey(QKeyEvent &event);
     // A click or a pen ends the text; what the input method still composes stays
     // in it, as a line edit keeps it.
     void confirmText();
-    // Before a dialog opens over the mode.
-    void beforeDialog();
     // Input method on while text is being typed, off otherwise.
     void showTyping();
 
-    std::unique_ptr<Session> m_session;
+    std::unique_ptr<Document> m_document;
     canvas::ToolState &m_tools;
     forms::Platform &m_platform;
+    Zoom m_zoom;
+    int m_toolListener = -1;
     std::array<QPixmap, 2> m_eraserPointers;
+    bool m_penDown = false;
     int m_buttonsDown = 0;
-    bool m_swallowClick = false; // the click that ended a text draws nothing
+    bool m_swallowPen = false; // the touch that ended a text draws nothing
     bool m_tabHeld = false;
-    bool m_tabletDown = false;
     int m_heldKey = 0; // a command key held down: its auto-repeat does nothing
     WheelSteps m_wheel;
     bool m_compressed = true; // the application's motion compression, given back on leaving

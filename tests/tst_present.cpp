@@ -6,10 +6,11 @@
 
 #include "app/CommandLine.h"
 #include "present/DrawingWindow.h"
+#include "present/Keys.h"
 
 #include "canvas/ToolState.h"
 #include "forms/ScreenCapture.h"
-#include "present/Session.h"
+#include "present/Document.h"
 #include "present/Zoom.h"
 
 #include "forms/ScriptedPlatform.h"
@@ -106,9 +107,9 @@ private slots:
         QFETCH(qreal, scale);
         canvas::ToolState tools;
         const QImage screen = screenPattern(device, scale);
-        present::Session session(screen, tools);
-        QCOMPARE(plain(session.shown()), plain(screen));
-        QCOMPARE(session.shown().devicePixelRatio(), scale);
+        present::Document doc(screen, tools);
+        QCOMPARE(plain(doc.shown()), plain(screen));
+        QCOMPARE(doc.shown().devicePixelRatio(), scale);
     }
 
     // The eraser takes the marks off and shows the screen beneath, and Del takes
@@ -126,29 +127,28 @@ private slots:
         tools.selectPen(8);
         tools.setPenColor(0x0000FF); // red
         const QImage screen = screenPattern(QSize(200, 120), 1);
-        present::Session session(screen, tools);
-        session.zoom().zoomAt(QPointF(0, 0), zoom);
+        present::Document doc(screen, tools);
         // The eraser stamps where the pointer passes: a drag of small steps.
         auto drag = [&] {
-            session.press(QPointF(20, 40) * zoom);
+            doc.press(QPointF(20, 40), present::Shape::Free, present::Input::Mouse, 1, zoom);
             for (int x = 22; x <= 180; x += 2)
-                session.move(QPointF(x, 40) * zoom);
-            session.release();
+                doc.move(QPointF(x, 40));
+            doc.release();
         };
         drag();
-        QVERIFY(countPixels(plain(session.shown()), qRgb(255, 0, 0)) > 500);
+        QVERIFY(countPixels(plain(doc.shown()), qRgb(255, 0, 0)) > 500);
         tools.selectEraser(1);
         drag();
-        QCOMPARE(plain(session.shown()), plain(screen));
-        QVERIFY(session.undo()); // the erasing
-        session.clear();
-        QCOMPARE(plain(session.shown()), plain(screen));
-        QVERIFY(session.undo()); // the clear
-        QVERIFY(countPixels(plain(session.shown()), qRgb(255, 0, 0)) > 500);
-        QVERIFY(session.undo() && !session.undo()); // the stroke, then nothing
-        QCOMPARE(plain(session.shown()), plain(screen));
-        QVERIFY(session.redo());
-        QVERIFY(countPixels(plain(session.shown()), qRgb(255, 0, 0)) > 500);
+        QCOMPARE(plain(doc.shown()), plain(screen));
+        QVERIFY(doc.undo()); // the erasing
+        doc.clear();
+        QCOMPARE(plain(doc.shown()), plain(screen));
+        QVERIFY(doc.undo()); // the clear
+        QVERIFY(countPixels(plain(doc.shown()), qRgb(255, 0, 0)) > 500);
+        QVERIFY(doc.undo() && !doc.undo()); // the stroke, then nothing
+        QCOMPARE(plain(doc.shown()), plain(screen));
+        QVERIFY(doc.redo());
+        QVERIFY(countPixels(plain(doc.shown()), qRgb(255, 0, 0)) > 500);
     }
 
     // Zooming keeps the picture point under the pointer where it is, stays inside
@@ -181,13 +181,13 @@ private slots:
         QCOMPARE(zoom.offset(), QPointF(0, 0));
 
         canvas::ToolState tools;
-        present::Session session(screenPattern(QSize(800, 600), 1), tools);
-        session.zoom().stepAt(anchor, steps);
-        session.press(pointer);
-        session.release();
+        present::Document doc(screenPattern(QSize(800, 600), 1), tools);
+        zoom.stepAt(anchor, steps);
+        doc.press(zoom.toPicture(pointer), present::Shape::Free, present::Input::Mouse, 1, zoom.factor());
+        doc.release();
         // The darkest pixel of the dot is the one under the pointer, or next to it.
-        const QPointF landed = session.zoom().toPicture(pointer);
-        const QImage shown = plain(session.shown());
+        const QPointF landed = zoom.toPicture(pointer);
+        const QImage shown = plain(doc.shown());
         QPoint darkest;
         for (int y = 0; y < shown.height(); ++y)
             for (int x = 0; x < shown.width(); ++x)
@@ -207,7 +207,7 @@ private slots:
         QTest::addColumn<Points>("inked");
         QTest::addColumn<Points>("clear");
         const QPoint a(40, 30), b(100, 70);
-        using S = present::Session::Shape;
+        using S = present::Shape;
         QTest::newRow("line") << int(S::Line) << 5 << b << Points{a, b, {70, 50}} << Points{{125, 95}, {150, 120}};
         QTest::newRow("rectangle") << int(S::Rectangle) << 5 << b << Points{a, {100, 30}, b, {40, 70}, {70, 30}}
                                    << Points{{70, 50}, {125, 30}, {150, 120}};
@@ -234,20 +234,20 @@ private slots:
         tools.selectPen(pen - 1);
         tools.setPenColor(0x0000FF); // red
         const QImage screen = whiteScreen();
-        present::Session session(screen, tools);
+        present::Document doc(screen, tools);
         const QPoint from = to.y() == 60 ? QPoint(40, 60) : QPoint(40, 30);
-        session.press(from, present::Session::Shape(shape));
-        session.move(QPointF(150, 120)); // on the way
-        session.move(QPointF(70, 40));
-        session.move(to);
-        session.release();
-        const QImage shown = plain(session.shown());
+        doc.press(from, present::Shape(shape));
+        doc.move(QPointF(150, 120)); // on the way
+        doc.move(QPointF(70, 40));
+        doc.move(to);
+        doc.release();
+        const QImage shown = plain(doc.shown());
         for (const QPoint &p : inked)
             QVERIFY2(shown.pixel(p) == qRgb(255, 0, 0), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
         for (const QPoint &p : clear)
             QVERIFY2(shown.pixel(p) == White, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
-        QVERIFY(session.undo() && !session.undo());
-        QCOMPARE(plain(session.shown()), screen);
+        QVERIFY(doc.undo() && !doc.undo());
+        QCOMPARE(plain(doc.shown()), screen);
     }
 
     // Samples far apart make a round line through every one of them: between two
@@ -256,17 +256,17 @@ private slots:
     {
         canvas::ToolState tools;
         tools.selectPen(2);
-        present::Session session(whiteScreen(), tools);
+        present::Document doc(whiteScreen(), tools);
         const QPointF c(100, 70);
         auto on = [&](qreal degrees, qreal r) {
             return (c + r * QPointF(std::cos(qDegreesToRadians(degrees)), std::sin(qDegreesToRadians(degrees))))
                 .toPoint();
         };
-        session.press(on(0, 60));
+        doc.press(on(0, 60));
         for (int d = 45; d <= 360; d += 45)
-            session.move(on(d, 60));
-        session.release();
-        const QImage shown = plain(session.shown());
+            doc.move(on(d, 60));
+        doc.release();
+        const QImage shown = plain(doc.shown());
         for (int d : {90, 135, 180, 225, 270}) {
             QCOMPARE(shown.pixel(on(d, 60)), Black);            // the sample
             QCOMPARE(shown.pixel(on(d + 22.5, 59.5)), Black);   // the curve, near the circle
@@ -282,24 +282,24 @@ private slots:
         QImage screen = whiteScreen();
         for (int y = 0; y < screen.height(); ++y)
             screen.setPixel(30, y, Black); // writing
-        present::Session session(screen, tools);
-        session.setHighlighter(true);
-        session.press(QPointF(20, 60));
+        present::Document doc(screen, tools);
+        doc.setHighlighter(true);
+        doc.press(QPointF(20, 60));
         for (const QPointF &p : {QPointF(60, 60), QPointF(120, 60), QPointF(95, 25), QPointF(70, 20), QPointF(70, 60),
                                  QPointF(70, 110)})
-            session.move(p);
-        session.release();
-        const QImage shown = plain(session.shown());
+            doc.move(p);
+        doc.release();
+        const QImage shown = plain(doc.shown());
         const QRgb once = shown.pixel(45, 60);
         QVERIFY(once != White && qBlue(once) < 200 && qRed(once) == 255); // yellow, half strength
         QCOMPARE(shown.pixel(70, 60), once);                            // crossed
         QCOMPARE(shown.pixel(70, 100), once);
         QCOMPARE(shown.pixel(30, 60), Black);
         // A colour key chooses the highlighter's colour too.
-        session.chooseColor(forms::colorWord(255, 0, 0));
-        session.press(QPointF(20, 130));
-        session.release();
-        const QRgb red = plain(session.shown()).pixel(20, 130);
+        doc.chooseColor(forms::colorWord(255, 0, 0));
+        doc.press(QPointF(20, 130));
+        doc.release();
+        const QRgb red = plain(doc.shown()).pixel(20, 130);
         QVERIFY(qRed(red) == 255 && qGreen(red) < 200 && qGreen(red) == qBlue(red));
     }
 
@@ -319,18 +319,18 @@ private slots:
         canvas::ToolState tools;
         QImage screen(QSize(160, 100), QImage::Format_RGB32);
         screen.fill(page);
-        present::Session session(screen, tools);
-        session.setHighlighter(true);
-        session.press(QPointF(20, 50));
-        session.move(QPointF(140, 50));
-        session.release();
-        const QRgb marked = plain(session.shown()).pixel(80, 50);
+        present::Document doc(screen, tools);
+        doc.setHighlighter(true);
+        doc.press(QPointF(20, 50));
+        doc.move(QPointF(140, 50));
+        doc.release();
+        const QRgb marked = plain(doc.shown()).pixel(80, 50);
         const int change = qAbs(qRed(marked) - qRed(page)) + qAbs(qGreen(marked) - qGreen(page)) +
                            qAbs(qBlue(marked) - qBlue(page));
         QVERIFY2(change >= 60, qPrintable(QString::number(change)));
         QVERIFY(qRed(marked) > qBlue(marked) && qGreen(marked) > qBlue(marked)); // yellow
-        QVERIFY(session.undo());
-        QCOMPARE(plain(session.shown()), plain(screen));
+        QVERIFY(doc.undo());
+        QCOMPARE(plain(doc.shown()), plain(screen));
     }
 
     // A tool chosen while a mark is drawn applies from the next mark on.
@@ -353,7 +353,7 @@ private slots:
         QTest::keyClick(&mode, Qt::Key(key));
         QTest::mouseMove(&mode, QPoint(180, 60));
         QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(180, 60));
-        const QImage shown = plain(mode.session().shown());
+        const QImage shown = plain(mode.document().shown());
         QCOMPARE(inkAcross(shown, 40), 3);
         QCOMPARE(inkAcross(shown, 160), 3);
         QCOMPARE(shown.pixel(160, 60), Black);
@@ -385,18 +385,18 @@ private slots:
             send(QEvent::KeyPress, true);
         }
         send(QEvent::KeyRelease, false);
-        auto &session = mode.session();
-        QCOMPARE(session.page(), key == Qt::Key_W ? present::Session::Page::White : present::Session::Page::Screen);
-        QCOMPARE(session.highlighter(), key == Qt::Key_H);
-        QCOMPARE(session.typing(), key == Qt::Key_T);
-        QCOMPARE(session.text(), QString());
+        auto &doc = mode.document();
+        QCOMPARE(doc.page(), key == Qt::Key_W ? present::Document::Page::White : present::Document::Page::Screen);
+        QCOMPARE(doc.highlighter(), key == Qt::Key_H);
+        QCOMPARE(doc.typing(), key == Qt::Key_T);
+        QCOMPARE(doc.text(), QString());
         // Keys typed in a text still repeat.
         if (key == Qt::Key_T) {
             QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), false);
             QKeyEvent again(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
             QApplication::sendEvent(&mode, &a);
             QApplication::sendEvent(&mode, &again);
-            QCOMPARE(session.text(), QStringLiteral("aa"));
+            QCOMPARE(doc.text(), QStringLiteral("aa"));
         }
     }
 
@@ -424,10 +424,10 @@ private slots:
         QMouseEvent moved(QEvent::MouseMove, QPointF(150, 100), mode.mapToGlobal(QPointF(150, 100)), Qt::NoButton,
                           Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(&mode, &moved);
-        const QImage shown = plain(mode.session().shown());
+        const QImage shown = plain(mode.document().shown());
         QCOMPARE(shown.pixel(40, 60), Black);
         QCOMPARE(countPixels(shown, White, QRect(70, 50, 130, 90)), 130 * 90);
-        QVERIFY(!mode.session().drawing());
+        QVERIFY(!mode.document().drawing());
         QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(150, 100)); // late, and harmless
     }
 
@@ -461,13 +461,13 @@ private slots:
         } else {
             mode.picture();
         }
-        QVERIFY(!mode.session().typing());
-        QCOMPARE(mode.session().text(), QStringLiteral("日本"));
+        QVERIFY(!mode.document().typing());
+        QCOMPARE(mode.document().text(), QStringLiteral("日本"));
         // A commit the input method sends late is not typed a second time.
         QInputMethodEvent late;
         late.setCommitString(QStringLiteral("日本"));
         QApplication::sendEvent(&mode, &late);
-        QCOMPARE(mode.session().text(), QStringLiteral("日本"));
+        QCOMPARE(mode.document().text(), QStringLiteral("日本"));
     }
 
     // The input method may replace text before the caret and place the caret
@@ -492,14 +492,14 @@ private slots:
         QFETCH(int, length);
         QFETCH(QString, text);
         canvas::ToolState tools;
-        present::Session session(whiteScreen(QSize(400, 200)), tools);
-        session.startText(QPointF(20, 20));
-        session.typeText(QStringLiteral("abc"));
-        session.typeText(commit, QStringLiteral("にほん"), from, length, 0);
-        QCOMPARE(session.text(), text);
-        const qreal atStart = session.textCursor().x();
-        session.typeText({}, QStringLiteral("にほん"));
-        QVERIFY(session.textCursor().x() > atStart + 10); // at the end of what is composed
+        present::Document doc(whiteScreen(QSize(400, 200)), tools);
+        doc.startText(QPointF(20, 20));
+        doc.typeText(QStringLiteral("abc"));
+        doc.typeText(commit, QStringLiteral("にほん"), from, length, 0);
+        QCOMPARE(doc.text(), text);
+        const qreal atStart = doc.textCursor().x();
+        doc.typeText({}, QStringLiteral("にほん"));
+        QVERIFY(doc.textCursor().x() > atStart + 10); // at the end of what is composed
     }
 
     // A fine-stepped wheel or a touchpad adds its small turns up to whole steps.
@@ -530,34 +530,88 @@ private slots:
         QCOMPARE(total, steps);
     }
 
+    // The mode's one key table: every key in it reaches its command in the
+    // window, with Shift too where it says so, and no key means two things.
+    void keyTable()
+    {
+        QSet<QPair<int, int>> seen;
+        for (const present::ModeKey &k : present::modeKeys()) {
+            QVERIFY(!k.what.isEmpty());
+            QCOMPARE(present::findModeKey(k.key, k.modifiers), &k);
+            QVERIFY(!seen.contains({k.key, int(k.modifiers)}));
+            seen.insert({k.key, int(k.modifiers)});
+            const present::ModeKey *shifted = present::findModeKey(k.key, k.modifiers | Qt::ShiftModifier);
+            if (k.shiftToo)
+                QCOMPARE(shifted, &k);
+            QVERIFY(!present::findModeKey(k.key, k.modifiers | Qt::AltModifier | Qt::ControlModifier) ||
+                    k.key == Qt::Key_F4);
+        }
+        QVERIFY(!present::findModeKey(Qt::Key_X, {}));
+        QVERIFY(!present::findModeKey(Qt::Key_S, {})); // Ctrl+S only
+    }
+
+    // A mark's width is what the screen shows: narrower on a zoomed picture but
+    // never under a pixel there, a third of it at the lightest pressure, in the
+    // page's device pixels.
+    void markWidths_data()
+    {
+        QTest::addColumn<int>("pen");
+        QTest::addColumn<bool>("highlighter");
+        QTest::addColumn<qreal>("zoom");
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<qreal>("pressure");
+        QTest::addColumn<qreal>("width"); // device pixels
+        QTest::newRow("pen 5") << 5 << false << 1.0 << 1.0 << 1.0 << 5.0;
+        QTest::newRow("pen 5 at x1.5") << 5 << false << 1.0 << 1.5 << 1.0 << 7.5;
+        QTest::newRow("pen 8 zoomed x2") << 8 << false << 2.0 << 1.0 << 1.0 << 4.0;
+        QTest::newRow("pen 1 zoomed x4") << 1 << false << 4.0 << 1.0 << 1.0 << 1.0;
+        QTest::newRow("pen 9, lightest") << 9 << false << 1.0 << 1.0 << 0.0 << 3.0;
+        QTest::newRow("highlighter 1") << 1 << true << 1.0 << 1.0 << 1.0 << 16.0;
+    }
+    void markWidths()
+    {
+        QFETCH(int, pen);
+        QFETCH(bool, highlighter);
+        QFETCH(qreal, zoom);
+        QFETCH(qreal, scale);
+        QFETCH(qreal, pressure);
+        QFETCH(qreal, width);
+        present::MarkTool tool;
+        tool.pen = pen;
+        tool.highlighter = highlighter;
+        tool.viewScale = zoom;
+        tool.deviceScale = scale;
+        QCOMPARE(2 * tool.radius(pressure), width);
+    }
+
     // The boards hide the screen and its marks; the same key shows them again.
     void boardsKeepTheScreensMarks()
     {
         canvas::ToolState tools;
         tools.setPenColor(0x0000FF);
         const QImage screen = screenPattern(QSize(120, 80), 1);
-        present::Session session(screen, tools);
-        using P = present::Session::Page;
-        session.press(QPointF(10, 10), present::Session::Shape::Line);
-        session.move(QPointF(100, 10));
-        session.release();
-        const QImage marked = plain(session.shown());
+        present::Document doc(screen, tools);
+        using P = present::Document::Page;
+        doc.press(QPointF(10, 10), present::Shape::Line);
+        doc.move(QPointF(100, 10));
+        doc.release();
+        const QImage marked = plain(doc.shown());
         for (auto [key, colour] : {std::pair{P::White, White}, std::pair{P::Black, Black}}) {
-            session.toggleBoard(key);
-            QCOMPARE(countPixels(plain(session.shown()), colour), 120 * 80);
-            session.press(QPointF(10, 50));
-            session.release();
-            QVERIFY(plain(session.shown()).pixel(10, 50) != colour); // a board keeps its own marks
-            session.toggleBoard(key);
-            QCOMPARE(plain(session.shown()), marked);
+            doc.toggleBoard(key);
+            QCOMPARE(countPixels(plain(doc.shown()), colour), 120 * 80);
+            doc.press(QPointF(10, 50));
+            doc.release();
+            QVERIFY(plain(doc.shown()).pixel(10, 50) != colour); // a board keeps its own marks
+            doc.toggleBoard(key);
+            QCOMPARE(plain(doc.shown()), marked);
         }
-        session.toggleBoard(P::White);
-        session.toggleBoard(P::Black); // from one board to the other
-        QCOMPARE(session.page(), P::Black);
-        QVERIFY(plain(session.shown()).pixel(10, 50) != Black);
-        session.toggleBoard(P::Black);
-        QVERIFY(session.undo() && !session.undo()); // the screen's own step
-        QCOMPARE(plain(session.shown()), plain(screen));
+        doc.toggleBoard(P::White);
+        doc.toggleBoard(P::Black); // from one board to the other
+        QCOMPARE(doc.page(), P::Black);
+        QVERIFY(plain(doc.shown()).pixel(10, 50) != Black);
+        doc.toggleBoard(P::Black);
+        QVERIFY(doc.undo() && !doc.undo()); // the screen's own step
+        QCOMPARE(plain(doc.shown()), plain(screen));
     }
 
     // A tablet: pressure sets the width from a third of the pen to all of it, the
@@ -591,7 +645,7 @@ private slots:
             QTest::mousePress(&mode, Qt::LeftButton, {}, QPoint(20, 60));
             QTest::mouseMove(&mode, QPoint(180, 60));
             QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(180, 60));
-            QCOMPARE(inkAcross(plain(mode.session().shown()), 100), 9);
+            QCOMPARE(inkAcross(plain(mode.document().shown()), 100), 9);
         }
         const QPointingDevice stylus(QStringLiteral("stylus"), 7, QInputDevice::DeviceType::Stylus,
                                      eraserEnd ? QPointingDevice::PointerType::Eraser : QPointingDevice::PointerType::Pen,
@@ -609,7 +663,7 @@ private slots:
             send(QEvent::TabletMove, QPointF(x, 60), pressure);
         if (touching)
             send(QEvent::TabletRelease, QPointF(180, 60), 0);
-        const QImage shown = plain(mode.session().shown());
+        const QImage shown = plain(mode.document().shown());
         if (width < 0) {
             QCOMPARE(shown, screen);
         } else {
@@ -631,19 +685,19 @@ private slots:
         QTest::mouseMove(&mode, QPoint(100, 70));
         QTest::mouseRelease(&mode, Qt::LeftButton, {}, QPoint(100, 70));
         QTest::keyRelease(&mode, Qt::Key_Tab);
-        QImage shown = plain(mode.session().shown());
+        QImage shown = plain(mode.document().shown());
         QCOMPARE(shown.pixel(70, 30), Black); // the top of the box the drag spans
         QCOMPARE(shown.pixel(40, 30), White); // its corner
         QCursor::setPos(mode.mapToGlobal(QPoint(150, 100)));
         QTest::keyClick(&mode, Qt::Key_T);
         QTest::keyClick(&mode, Qt::Key_A);
         QTest::mouseClick(&mode, Qt::LeftButton, {}, QPoint(20, 120));
-        QVERIFY(!mode.session().typing());
-        QCOMPARE(mode.session().text(), QStringLiteral("a"));
-        shown = plain(mode.session().shown());
+        QVERIFY(!mode.document().typing());
+        QCOMPARE(mode.document().text(), QStringLiteral("a"));
+        shown = plain(mode.document().shown());
         QCOMPARE(shown.pixel(20, 120), White);
-        QVERIFY(mode.session().undo()); // the text
-        QVERIFY(mode.session().undo() && !mode.session().undo()); // the ellipse
+        QVERIFY(mode.document().undo()); // the text
+        QVERIFY(mode.document().undo() && !mode.document().undo()); // the ellipse
     }
 
     // Text started near the right or the bottom edge moves back onto the screen.
@@ -659,10 +713,10 @@ private slots:
         canvas::ToolState tools;
         tools.selectPen(8);
         auto inked = [&](QPointF where) {
-            present::Session session(whiteScreen(QSize(400, 200)), tools);
-            session.startText(where);
-            session.typeText(QStringLiteral("WWW\nW"));
-            return countPixels(plain(session.shown()), Black);
+            present::Document doc(whiteScreen(QSize(400, 200)), tools);
+            doc.startText(where);
+            doc.typeText(QStringLiteral("WWW\nW"));
+            return countPixels(plain(doc.shown()), Black);
         };
         const int whole = inked(QPointF(20, 40));
         QVERIFY(whole > 100);
@@ -679,7 +733,7 @@ private slots:
         tools.setPenColor(0x0000FF);
         QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
         QTest::keyClick(&mode, Qt::Key_T);
-        QVERIFY(mode.session().typing());
+        QVERIFY(mode.document().typing());
         QVERIFY(mode.inputMethodQuery(Qt::ImEnabled).toBool());
         auto ime = [&](const QString &commit, const QString &preedit) {
             QInputMethodEvent event(preedit, {});
@@ -687,26 +741,26 @@ private slots:
             QApplication::sendEvent(&mode, &event);
         };
         ime({}, QStringLiteral("にほん"));
-        QVERIFY(countPixels(plain(mode.session().surface().visibleImage()), White) < 400 * 200);
-        QVERIFY(mode.session().text().isEmpty());
+        QVERIFY(countPixels(plain(mode.document().surface().visibleImage()), White) < 400 * 200);
+        QVERIFY(mode.document().text().isEmpty());
         ime(QStringLiteral("日本"), {});
         QTest::keyClick(&mode, Qt::Key_Return);
         QTest::keyClicks(&mode, QStringLiteral("abcr")); // r is a letter here, not red
         QTest::keyClick(&mode, Qt::Key_Backspace);
         const QRect cursor = mode.inputMethodQuery(Qt::ImCursorRectangle).toRect();
         QVERIFY(cursor.left() > 20 && cursor.top() > 20);
-        QVERIFY(countPixels(plain(mode.session().surface().visibleImage()), qRgb(255, 0, 0), cursor) > 0);
+        QVERIFY(countPixels(plain(mode.document().surface().visibleImage()), qRgb(255, 0, 0), cursor) > 0);
         // What is saved, copied or handed back ends the text: the caret is not in it.
-        const QImage taken = plain(mode.session().shown());
-        QVERIFY(!mode.session().typing());
+        const QImage taken = plain(mode.document().shown());
+        QVERIFY(!mode.document().typing());
         QCOMPARE(countPixels(taken, White, cursor), cursor.width() * cursor.height());
-        QCOMPARE(mode.session().text(), QStringLiteral("日本\nabc"));
+        QCOMPARE(mode.document().text(), QStringLiteral("日本\nabc"));
         QCOMPARE(tools.penColor(), 0x0000FF);
         const QImage shown = taken;
         QVERIFY(countPixels(shown, qRgb(255, 0, 0)) > 20);
         QVERIFY(countPixels(shown, White, QRect(0, 0, 400, 15)) == 400 * 15); // below the pointer only
-        QVERIFY(mode.session().undo() && !mode.session().undo());
-        QCOMPARE(plain(mode.session().shown()), screen);
+        QVERIFY(mode.document().undo() && !mode.document().undo());
+        QCOMPARE(plain(mode.document().shown()), screen);
     }
 
     // One monitor cut from the portal's picture of the whole desktop, at that

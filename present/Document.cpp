@@ -1,0 +1,233 @@
+#include "present/Document.h"
+
+#include "canvas/ToolState.h"
+#include "forms/ColorWord.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace present {
+
+namespace {
+
+QRgb rgbOf(std::int32_t word)
+{
+    return forms::toQColor(word).rgb();
+}
+
+} // namespace
+
+Document::Document(const QImage &screen, canvas::ToolState &tools)
+    : m_tools(tools), m_highlighterColor(forms::colorWord(255, 220, 0))
+{
+    m_scale = screen.devicePixelRatio() > 0 ? screen.devicePixelRatio() : 1;
+    m_device = screen.size();
+    Sheet &first = sheet(Page::Screen);
+    // Rounded up: on a fractional scale the device size may then pass the
+    // monitor's by a row or column, which shown() leaves out.
+    first.surface.setArea(QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))),
+                          m_scale);
+    first.surface.setPicture(screen); // one picture pixel to a device pixel
+}
+
+Document::Sheet &Document::sheet(Page page)
+{
+    std::unique_ptr<Sheet> &s = m_pages[size_t(page)];
+    if (!s) {
+        s = std::make_unique<Sheet>();
+        s->surface.setArea(m_pages[0] ? m_pages[0]->surface.area() : QSize(), m_scale);
+        if (page != Page::Screen)
+            s->surface.setBackColor(page == Page::White ? forms::colorWord(255, 255, 255) : 0);
+        // The marks live on the screen layer alone (nothing repaints this
+        // surface from its persistent layer); the persistent layer keeps what lies
+        // beneath, which Del and the eraser go back to. One layer to draw into.
+        s->surface.setAutoRedraw(false);
+        s->surface.setChangeListener([this, page](const QRect &area) {
+            if (page == m_page && m_listener)
+                m_listener(area);
+        });
+    }
+    return *s;
+}
+
+void Document::setChangeListener(std::function<void(const QRect &)> listener)
+{
+    m_listener = std::move(listener);
+}
+
+QImage Document::shown()
+{
+    endText();
+    const QImage image = surface().visibleImage();
+    if (image.isNull() || image.size() == m_device)
+        return image;
+    return image.copy(QRect(QPoint(0, 0), m_device));
+}
+
+MarkTool Document::tool(Shape shape, Input input, qreal viewScale) const
+{
+    MarkTool t;
+    t.shape = shape;
+    t.input = input;
+    t.eraser = input == Input::TabletEraser || m_tools.eraserMode();
+    t.highlighter = m_highlighter;
+    t.pen = m_tools.penSizeIndex() + 1;
+    t.eraserHalf = m_tools.eraserHalfSize();
+    t.color = rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor());
+    t.viewScale = viewScale > 0 ? viewScale : 1;
+    t.deviceScale = m_scale;
+    return t;
+}
+
+bool Document::darkAround(QPointF deviceAt)
+{
+    // What lies around the point where the mark begins decides for the whole
+    // mark: a page, a board or a dark theme's window.
+    const QImage *layer = surface().screenLayer();
+    if (!layer)
+        return false;
+    const QRect around = QRect(deviceAt.toPoint() - QPoint(16, 16), QSize(33, 33)).intersected(layer->rect());
+    qint64 sum = 0;
+    for (int y = around.top(); y <= around.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(layer->constScanLine(y));
+        for (int x = around.left(); x <= around.right(); ++x)
+            sum += qGray(row[x]);
+    }
+    const qint64 n = qint64(around.width()) * around.height();
+    return n > 0 && sum < 128 * n;
+}
+
+void Document::press(QPointF at, Shape shape, Input input, qreal pressure, qreal viewScale)
+{
+    endText();
+    release();
+    history().begin({}, canvas::History::Extent::Touched);
+    m_drawing = true;
+    MarkTool t = tool(shape, input, viewScale);
+    if (t.highlighter && !t.eraser)
+        t.darkPage = darkAround(t.toDevice(at));
+    m_target.surface = &surface();
+    m_mark = makeMark(m_target, t);
+    if (m_mark)
+        m_mark->begin(at, pressure);
+}
+
+void Document::move(QPointF at, qreal pressure)
+{
+    if (m_drawing && m_mark)
+        m_mark->move(at, pressure);
+}
+
+void Document::release()
+{
+    if (!m_drawing)
+        return;
+    m_drawing = false;
+    if (m_mark)
+        m_mark->end();
+    m_mark.reset();
+    m_ink.end();
+    history().end({});
+}
+
+void Document::compose(const std::vector<QRect> &areas)
+{
+    // Rectangles that lie close together are shown as one where that adds little
+    // (the pieces of a side before and after it moved); far apart ones stay
+    // apart (the two far sides of a rectangle being dragged).
+    m_merged.clear();
+    for (const QRect &a : areas) {
+        if (a.isEmpty())
+            continue;
+        auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
+        const auto into = std::find_if(m_merged.begin(), m_merged.end(), [&](const QRect &m) {
+            return area(m | a) <= (area(m) + area(a)) * 5 / 4;
+        });
+        if (into == m_merged.end())
+            m_merged.push_back(a);
+        else
+            *into |= a;
+    }
+    for (const QRect &a : m_merged)
+        surface().drawScreen(a, [this](QImage &layer, const QRect &clip) { m_ink.compose(layer, clip); });
+}
+
+void Document::chooseColor(std::int32_t colorWord)
+{
+    m_tools.setPenColor(colorWord);
+    m_highlighterColor = colorWord & 0xFFFFFF;
+}
+
+void Document::startText(QPointF at, qreal viewScale)
+{
+    endText();
+    release();
+    history().begin({}, canvas::History::Extent::Touched);
+    MarkTool t = tool(Shape::Free, Input::Mouse, viewScale);
+    t.color = rgbOf(m_tools.penColor());
+    m_target.surface = &surface();
+    m_text = std::make_unique<TextMark>(m_target, t, at);
+    m_lastText.clear();
+    if (!m_text->ok()) {
+        m_text.reset();
+        history().cancel();
+    }
+}
+
+void Document::typeText(const QString &commit, const QString &preedit, int replaceFrom, int replaceLength,
+                        int preeditCaret)
+{
+    if (m_text)
+        m_text->type(commit, preedit, replaceFrom, replaceLength, preeditCaret);
+}
+
+void Document::backspace()
+{
+    if (m_text)
+        m_text->backspace();
+}
+
+void Document::endText()
+{
+    if (!m_text)
+        return;
+    m_text->end();
+    m_lastText = m_text->text();
+    m_text.reset();
+    history().end({});
+}
+
+void Document::toggleBoard(Page board)
+{
+    endText();
+    release();
+    m_page = m_page == board ? Page::Screen : board;
+    sheet(m_page);
+    if (m_listener)
+        m_listener(surface().bounds());
+}
+
+void Document::clear()
+{
+    endText();
+    release();
+    history().begin({}, canvas::History::Extent::Whole);
+    surface().Cls();
+    history().end({});
+}
+
+bool Document::undo()
+{
+    endText();
+    release();
+    return history().undo({}).has_value();
+}
+
+bool Document::redo()
+{
+    endText();
+    release();
+    return history().redo({}).has_value();
+}
+
+} // namespace present

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "canvas/History.h"
+#include "canvas/Surface.h"
+#include "present/Ink.h"
+#include "present/Marks.h"
+
+#include <QImage>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace canvas {
+class ToolState;
+}
+
+namespace present {
+
+// The drawing mode's document: a frozen screen and the marks drawn over it,
+// with their own history, and two plain boards (white and black) that keep
+// marks of their own. The pen and the eraser are the program's one tool state;
+// the eraser uncovers what lies beneath. Each mark in progress is an object of
+// its own (Marks.h), made from the tool state when it begins.
+//
+// Points are logical pixels of the page. A view that shows the page zoomed
+// gives its zoom with each mark, so that a pen keeps its width on the screen.
+class Document
+{
+public:
+    enum class Page { Screen, White, Black };
+
+    // `screen` in device pixels, its device pixel ratio the monitor's scale.
+    Document(const QImage &screen, canvas::ToolState &tools);
+    Document(const Document &) = delete;
+    Document &operator=(const Document &) = delete;
+
+    // The page shown and its history.
+    canvas::Surface &surface() { return m_pages[size_t(m_page)]->surface; }
+    canvas::History &history() { return m_pages[size_t(m_page)]->history; }
+    // Told of every change of the page shown (logical pixels).
+    void setChangeListener(std::function<void(const QRect &)> listener);
+
+    // A mark with the current tool, shown through the change listener. Pressure
+    // runs from 0 to 1; a mouse presses fully.
+    void press(QPointF at, Shape shape = Shape::Free, Input input = Input::Mouse, qreal pressure = 1,
+               qreal viewScale = 1);
+    void move(QPointF at, qreal pressure = 1);
+    void release();
+    bool drawing() const { return m_drawing; }
+
+    bool highlighter() const { return m_highlighter; }
+    void setHighlighter(bool on) { m_highlighter = on; }
+    // The pen colour (the program's one) and the highlighter's, which is yellow
+    // until a colour is chosen here.
+    void chooseColor(std::int32_t colorWord);
+    std::int32_t highlighterColor() const { return m_highlighterColor; }
+
+    // Text at a point, in the pen colour, its size following the pen width.
+    void startText(QPointF at, qreal viewScale = 1);
+    bool typing() const { return m_text != nullptr; }
+    // As an input method sends it (see TextMark::type).
+    void typeText(const QString &commit, const QString &preedit = QString(), int replaceFrom = 0,
+                  int replaceLength = 0, int preeditCaret = -1);
+    void backspace();
+    void endText();
+    // The text being typed, or the last one typed.
+    QString text() const { return m_text ? m_text->text() : m_lastText; }
+    QString preedit() const { return m_text ? m_text->preedit() : QString(); }
+    // Where the next character goes (logical pixels of the page).
+    QRectF textCursor() const { return m_text ? m_text->cursor() : QRectF(); }
+
+    Page page() const { return m_page; }
+    // A board's key shows the board, or the screen again when it is shown.
+    void toggleBoard(Page board);
+
+    // The marks go; what lies beneath stays.
+    void clear();
+    bool undo();
+    bool redo();
+
+    // What the mode shows at 1x: the page and its marks, exactly the monitor's
+    // device pixels. A text being typed is finished first: its caret is no mark.
+    QImage shown();
+
+private:
+    struct Sheet
+    {
+        canvas::Surface surface;
+        canvas::History history{surface};
+    };
+
+    Sheet &sheet(Page page);
+    MarkTool tool(Shape shape, Input input, qreal viewScale) const;
+    bool darkAround(QPointF deviceAt);
+    // Shows the ink again over these areas (device pixels).
+    void compose(const std::vector<QRect> &areas);
+
+    canvas::ToolState &m_tools;
+    std::array<std::unique_ptr<Sheet>, 3> m_pages;
+    Page m_page = Page::Screen;
+    qreal m_scale = 1;
+    QSize m_device; // the monitor's device pixels: what is shown, saved and handed back
+    std::function<void(const QRect &)> m_listener;
+    Ink m_ink;
+    MarkTarget m_target{m_ink, nullptr, [this](const std::vector<QRect> &areas) { compose(areas); }, {}, {}, {}};
+    std::vector<QRect> m_merged;
+
+    bool m_drawing = false;
+    std::unique_ptr<Mark> m_mark;
+    std::unique_ptr<TextMark> m_text;
+    QString m_lastText;
+
+    bool m_highlighter = false;
+    std::int32_t m_highlighterColor;
+};
+
+} // namespace present

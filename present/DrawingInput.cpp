@@ -1,0 +1,344 @@
+// The drawing mode's input: keys through the mode's key table, and mouse,
+// tablet and touch through one pen-down, move and up.
+#include "present/DrawingWindow.h"
+
+#include "canvas/ToolState.h"
+#include "forms/Platform.h"
+
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QTabletEvent>
+#include <QTouchEvent>
+
+namespace present {
+
+Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld)
+{
+    const bool shift = modifiers & Qt::ShiftModifier, ctrl = modifiers & Qt::ControlModifier;
+    if (ctrl && shift)
+        return Shape::Arrow;
+    if (ctrl)
+        return Shape::Rectangle;
+    if (shift)
+        return Shape::Line;
+    return tabHeld ? Shape::Ellipse : Shape::Free;
+}
+
+bool DrawingWindow::handlesKey(const QKeyEvent &key) const
+{
+    // While text is typed, every key without Ctrl or Alt is the text's.
+    if (m_document->typing() && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return true;
+    return findModeKey(key.key(), key.modifiers()) != nullptr;
+}
+
+bool DrawingWindow::event(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    // The mode's keys are its own: the main window's shortcuts (which work from
+    // every window of the program) must not act on the main window meanwhile.
+    if (type == QEvent::ShortcutOverride && handlesKey(*static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Tab held down chooses the ellipse; it never moves the focus here.
+        if (key->key() == Qt::Key_Tab && !m_document->typing()) {
+            if (!key->isAutoRepeat())
+                m_tabHeld = type == QEvent::KeyPress;
+            event->accept();
+            return true;
+        }
+        if (type == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() == m_heldKey)
+            m_heldKey = 0;
+    }
+    if (type == QEvent::TouchBegin || type == QEvent::TouchUpdate || type == QEvent::TouchEnd ||
+        type == QEvent::TouchCancel) {
+        touch(*static_cast<QTouchEvent *>(event));
+        return true;
+    }
+    if (type == QEvent::WindowDeactivate)
+        endMark();
+    return QWidget::event(event);
+}
+
+void DrawingWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handlesKey(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool typing = m_document->typing() && !ctrl && !(event->modifiers() & Qt::AltModifier);
+    const ModeKey *key = typing ? nullptr : findModeKey(event->key(), event->modifiers());
+    if (event->isAutoRepeat()) {
+        // A key held down repeats undo, redo, zooming and typing, never a
+        // command that switches something (a board, the highlighter, a text).
+        const bool repeats = typing ? event->key() != m_heldKey : key && key->repeats;
+        if (!repeats)
+            return;
+    } else if (!typing) {
+        m_heldKey = event->key(); // a command's key: the text it may start must not get its repeats
+    }
+    if (typing)
+        typingKey(*event);
+    else if (key)
+        run(*key, mapFromGlobal(QCursor::pos()));
+}
+
+void DrawingWindow::run(const ModeKey &key, QPointF pointer)
+{
+    switch (key.command) {
+    case Command::Pen:
+        m_tools.selectPen(key.arg);
+        break;
+    case Command::Eraser:
+        m_tools.selectEraser(key.arg);
+        break;
+    case Command::Color:
+        m_document->chooseColor(key.arg);
+        break;
+    case Command::ChooseColor:
+        endMark();
+        emit colorRequested();
+        break;
+    case Command::Highlighter:
+        m_document->setHighlighter(!m_document->highlighter());
+        break;
+    case Command::Text:
+        m_document->startText(m_zoom.toPicture(pointer), m_zoom.factor());
+        break;
+    case Command::WhiteBoard:
+    case Command::BlackBoard:
+        m_document->toggleBoard(key.command == Command::WhiteBoard ? Document::Page::White : Document::Page::Black);
+        break;
+    case Command::Clear:
+        m_document->clear();
+        break;
+    case Command::Undo:
+        m_document->undo();
+        break;
+    case Command::Redo:
+        m_document->redo();
+        break;
+    case Command::ZoomIn:
+    case Command::ZoomOut:
+        zoomBy(key.command == Command::ZoomIn ? 1 : -1, pointer);
+        break;
+    case Command::ZoomReset:
+        m_zoom.reset();
+        update();
+        break;
+    case Command::Save:
+        endMark();
+        emit saveRequested();
+        break;
+    case Command::Copy: {
+        QImage image = picture();
+        image.setDevicePixelRatio(1);
+        m_platform.setClipboardImage(image);
+        break;
+    }
+    case Command::Leave:
+        emit leaveRequested();
+        break;
+    }
+    showTyping();
+}
+
+void DrawingWindow::typingKey(QKeyEvent &event)
+{
+    switch (event.key()) {
+    case Qt::Key_Escape:
+        m_document->endText();
+        showTyping();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_document->typeText(QStringLiteral("\n"));
+        break;
+    case Qt::Key_Backspace:
+        m_document->backspace();
+        break;
+    default:
+        if (!event.text().isEmpty() && event.text().at(0).isPrint())
+            m_document->typeText(event.text());
+        break;
+    }
+}
+
+void DrawingWindow::showTyping()
+{
+    const bool typing = m_document->typing();
+    if (testAttribute(Qt::WA_InputMethodEnabled) == typing)
+        return;
+    setAttribute(Qt::WA_InputMethodEnabled, typing);
+    if (QInputMethod *im = QGuiApplication::inputMethod()) {
+        if (!typing)
+            im->commit();
+        im->update(Qt::ImEnabled | Qt::ImCursorRectangle);
+    }
+}
+
+void DrawingWindow::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_document->typing()) {
+        int caret = -1;
+        for (const QInputMethodEvent::Attribute &a : event->attributes())
+            if (a.type == QInputMethodEvent::Cursor)
+                caret = a.start;
+        m_document->typeText(event->commitString(), event->preeditString(), event->replacementStart(),
+                             event->replacementLength(), caret);
+        if (QInputMethod *im = QGuiApplication::inputMethod())
+            im->update(Qt::ImCursorRectangle);
+    }
+    event->accept();
+}
+
+QVariant DrawingWindow::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const QString line = m_document->text().section(QLatin1Char('\n'), -1);
+    switch (query) {
+    case Qt::ImEnabled:
+        return m_document->typing();
+    case Qt::ImCursorRectangle:
+        return m_zoom.toView(m_document->textCursor()).toAlignedRect();
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImSurroundingText:
+        return line;
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition:
+        return int(line.size());
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
+}
+
+void DrawingWindow::confirmText()
+{
+    if (!m_document->typing())
+        return;
+    if (QInputMethod *im = QGuiApplication::inputMethod()) {
+        // The input method's own commit comes as an event, at once where it can.
+        im->commit();
+        if (!m_document->preedit().isEmpty()) {
+            m_document->typeText(m_document->preedit());
+            im->reset(); // it must not send the same words again later
+        }
+    }
+    m_document->endText();
+    showTyping();
+}
+
+void DrawingWindow::penDown(const PenEvent &pen)
+{
+    if (m_penDown)
+        return;
+    m_penDown = true;
+    if (m_document->typing()) {
+        // The touch that ends the text draws nothing.
+        confirmText();
+        m_swallowPen = true;
+        return;
+    }
+    m_document->press(m_zoom.toPicture(pen.at), shapeFor(pen.modifiers, m_tabHeld), pen.device, pen.pressure,
+                      m_zoom.factor());
+}
+
+void DrawingWindow::penMove(const PenEvent &pen)
+{
+    if (m_penDown && !m_swallowPen)
+        m_document->move(m_zoom.toPicture(pen.at), pen.pressure);
+}
+
+void DrawingWindow::penUp()
+{
+    m_penDown = false;
+    m_swallowPen = false;
+    m_document->release();
+}
+
+void DrawingWindow::endMark()
+{
+    m_buttonsDown = 0;
+    penUp();
+}
+
+void DrawingWindow::focusOutEvent(QFocusEvent *event)
+{
+    endMark();
+    QWidget::focusOutEvent(event);
+}
+
+void DrawingWindow::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    const bool first = m_buttonsDown == 0;
+    m_buttonsDown |= int(event->button());
+    if (first) // any button draws, as on the main window's surface
+        penDown({event->position(), 1, Input::Mouse, event->modifiers()});
+}
+
+void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (m_buttonsDown && event->buttons() == Qt::NoButton) {
+        // The release went elsewhere (over a dialog, another window): the mark
+        // ended there.
+        endMark();
+        return;
+    }
+    penMove({event->position(), 1, Input::Mouse, event->modifiers()});
+}
+
+void DrawingWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    m_buttonsDown &= ~int(event->button());
+    if (m_buttonsDown == 0)
+        penUp();
+}
+
+void DrawingWindow::tabletEvent(QTabletEvent *event)
+{
+    // Accepted, so that no mouse event is made up from it as well.
+    event->accept();
+    const Input device = event->pointerType() == QPointingDevice::PointerType::Eraser ? Input::TabletEraser
+                                                                                     : Input::TabletTip;
+    const PenEvent pen{event->position(), event->pressure(), device, event->modifiers()};
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        penDown(pen);
+        break;
+    case QEvent::TabletMove:
+        penMove(pen); // a pen hovering over the tablet moves without drawing
+        break;
+    case QEvent::TabletRelease:
+        penUp();
+        break;
+    default:
+        break;
+    }
+}
+
+void DrawingWindow::touch(QTouchEvent &event)
+{
+    // One finger draws as the mouse does; a second finger is not a second pen.
+    event.accept();
+    if (event.points().isEmpty())
+        return;
+    const QEventPoint &point = event.points().first();
+    const PenEvent pen{point.position(), 1, Input::Mouse, event.modifiers()};
+    if (event.type() == QEvent::TouchBegin)
+        penDown(pen);
+    else if (event.type() == QEvent::TouchUpdate)
+        penMove(pen);
+    else
+        penUp();
+}
+
+} // namespace present
