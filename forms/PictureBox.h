@@ -46,7 +46,6 @@ public:
     // Pointer over the box.
     int MousePointer() const { return m_mousePointer; }
     void setMousePointer(int kind);
-    const QPixmap &MouseIcon() const { return m_mouseIcon; }
     void setMouseIcon(const QPixmap &icon)
     {
         m_mouseIcon = icon;

@@ -23,7 +23,6 @@ public:
 
     // Takes the name. False when there is no bus or another program has it.
     bool open();
-    bool isOpen() const { return m_open; }
 
     // Whether a program holds the name.
     static bool running();

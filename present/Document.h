@@ -55,7 +55,6 @@ public:
     // The pen colour (the program's one) and the highlighter's, which is yellow
     // until a colour is chosen here.
     void chooseColor(std::int32_t colorWord);
-    std::int32_t highlighterColor() const { return m_highlighterColor; }
 
     // Text at a point, in the pen colour, its size following the pen width.
     void startText(QPointF at, qreal viewScale = 1);

@@ -41,7 +41,6 @@ public:
     // Starts a mark over `layer`, which must stay in place until end().
     bool begin(const QImage &layer, Look look, QRgb color);
     void end();
-    bool active() const { return m_layer != nullptr; }
 
     // Adds a piece to the coverage; returns what the layer must show again.
     QRect add(const Piece &piece);

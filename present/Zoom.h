@@ -21,7 +21,6 @@ public:
     static constexpr int StepsPerDoubling = 3;
 
     void setView(QSizeF view);
-    QSizeF view() const { return m_view; }
     qreal factor() const { return m_factor; }
     // The picture point at the view's top-left corner.
     QPointF offset() const { return m_offset; }
