@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QMenuBar>
+#include <iterator>
 
 // One row of the menu table: a menu opens (and the rows after it go into it until
 // its End), or an item goes into the menu open now.
@@ -54,6 +55,9 @@ void Main::createMenus()
                      bool ticked, QList<QKeySequence> keys = {}) {
         return R{R::Choice, name, caption, std::move(keys), into, std::move(run), ticked};
     };
+    auto element = [](const QString &name, const QString &caption, QAction **into, std::function<void()> run) {
+        return R{R::Command, name, caption, {}, into, std::move(run)};
+    };
     auto menu = [](const QString &caption) { return R{R::Menu, {}, caption}; };
     const R end{R::End}, separator{R::Separator};
     const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
@@ -72,8 +76,8 @@ void Main::createMenus()
                 [this] { CmdDrawOnScreen_Click(); }, {ctrlShift(Qt::Key_D)}),
         command("CmdPicSave", QStringLiteral("名前を付けて保存(&S)..."), &CmdPicSave, [this] { CmdPicSave_Click(); },
                 {ctrl(Qt::Key_S)}),
-        command("CmdScreenCopy", QStringLiteral("画面をコピー(&C)"), &CmdScreenCopy,
-                [this] { CmdScreenCopy_Click(); }, {ctrlShift(Qt::Key_C)}),
+        command("CmdScreenCopy", QStringLiteral("画面をコピー(&C)"), &CmdScreenCopy, [this] { CmdScreenCopy_Click(); },
+                {ctrlShift(Qt::Key_C)}),
         separator,
         command("CmdExit", QStringLiteral("終了(&X)"), &CmdExit, [this] { CmdExit_Click(); }),
         end,
@@ -82,10 +86,12 @@ void Main::createMenus()
         command("CmdPicClear", QStringLiteral("画面クリア(&D)"), &CmdPicClear, [this] { CmdPicClear_Click(); },
                 {QKeySequence(Qt::Key_Delete)}),
         menu(QStringLiteral("画面保持(&R)")),
-        choice(member("CmdPicRemain", 0), QStringLiteral("OFF(&F)"), &CmdPicRemain[0],
-               [this] { CmdPicRemain_Click(0); }, true),
-        choice(member("CmdPicRemain", 1), QStringLiteral("ON(&N)"), &CmdPicRemain[1],
-               [this] { CmdPicRemain_Click(1); }, false),
+        choice(
+            member("CmdPicRemain", 0), QStringLiteral("OFF(&F)"), &CmdPicRemain[0], [this] { CmdPicRemain_Click(0); },
+            true),
+        choice(
+            member("CmdPicRemain", 1), QStringLiteral("ON(&N)"), &CmdPicRemain[1], [this] { CmdPicRemain_Click(1); },
+            false),
         separator,
         command("CmdPicRemainExplain", QStringLiteral("機能説明(&H)..."), &CmdPicRemainExplain,
                 [this] { CmdPicRemainExplain_Click(); }),
@@ -100,10 +106,11 @@ void Main::createMenus()
                               [this, i] { PenSize_Click(i); }, i == 0, {QKeySequence(Qt::Key_F1 + i)}));
     rows.push_back(separator);
     for (int i = 0; i < 2; ++i)
-        rows.push_back(choice(member("EraserSize", i), i == 0 ? QStringLiteral("消しゴム 小") : QStringLiteral("消しゴム 大"),
+        rows.push_back(choice(member("EraserSize", i),
+                              i == 0 ? QStringLiteral("消しゴム 小") : QStringLiteral("消しゴム 大"),
                               &EraserSize[size_t(i)], [this, i] { EraserSize_Click(i); }, false,
                               {QKeySequence(i == 0 ? Qt::Key_F11 : Qt::Key_F12)}));
-    rows.insert(rows.end(), {
+    const R part0[] = {
         end,
         separator,
         command("CmdUndo", QStringLiteral("元に戻す(&U)"), &CmdUndo, [this] { CmdUndo_Click(); },
@@ -117,19 +124,20 @@ void Main::createMenus()
                 [this] { CmdToolBarVisible_Click(); }),
         separator,
         menu(QStringLiteral("比率調整(&R)")),
-    });
+    };
+    rows.insert(rows.end(), std::begin(part0), std::end(part0));
     const QString ratios[5] = {QStringLiteral("1/4倍(&W)"), QStringLiteral("1/2倍(&Q)"), QStringLiteral("等倍(&1)"),
                                QStringLiteral("2倍(&2)"), QStringLiteral("4倍(&4)")};
     for (int i = 0; i < 5; ++i)
-        rows.push_back(R{R::Command, member("CmdPicRatio", i), ratios[i], {}, &CmdPicRatio[size_t(i)],
-                         [this, i] { CmdPicRatio_Click(i); }});
-    rows.insert(rows.end(), {
+        rows.push_back(
+            element(member("CmdPicRatio", i), ratios[i], &CmdPicRatio[size_t(i)], [this, i] { CmdPicRatio_Click(i); }));
+    const R part1[] = {
         end,
         menu(QStringLiteral("フィルター(&F)")),
-        R{R::Command, member("CmdPicFilter", 0), QStringLiteral("モノクロ(&M)"), {}, &CmdPicFilter[0],
-          [this] { CmdPicFilter_Click(0); }},
-        R{R::Command, member("CmdPicFilter", 1), QStringLiteral("セピア(&S)"), {}, &CmdPicFilter[1],
-          [this] { CmdPicFilter_Click(1); }},
+        element(member("CmdPicFilter", 0), QStringLiteral("モノクロ(&M)"), &CmdPicFilter[0],
+                [this] { CmdPicFilter_Click(0); }),
+        element(member("CmdPicFilter", 1), QStringLiteral("セピア(&S)"), &CmdPicFilter[1],
+                [this] { CmdPicFilter_Click(1); }),
         end,
         end,
 
@@ -143,7 +151,8 @@ void Main::createMenus()
         command("CmdShowVersionInfo", QStringLiteral("バージョン情報(&A)..."), &CmdShowVersionInfo,
                 [this] { CmdShowVersionInfo_Click(); }),
         end,
-    });
+    };
+    rows.insert(rows.end(), std::begin(part1), std::end(part1));
     buildMenus(rows);
 }
 

@@ -42,10 +42,9 @@ struct HistoryStep
 //
 // A step records only what it changes: the tiles of both layers that its
 // drawing is about to touch (a stroke), or the whole of both layers (a command
-// that repaints everything), each taken once, before it changes. A step that changes nothing is not kept. Undo swaps the
-// recorded pixels with the layers', so the same records then hold what redo puts
-// back; nothing is kept twice. The history stays within a memory budget,
-// dropping the oldest steps first; a step larger than the whole budget, or one
+// that repaints everything), each taken once, before it changes. A step that changes nothing is not kept. Undo swaps
+// the recorded pixels with the layers', so the same records then hold what redo puts back; nothing is kept twice. The
+// history stays within a memory budget, dropping the oldest steps first; a step larger than the whole budget, or one
 // there is no memory to record, is not recorded, and the history before it goes
 // with it.
 class History

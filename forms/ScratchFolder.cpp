@@ -9,9 +9,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <limits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <sys/socket.h>

@@ -25,8 +25,8 @@ Document::Document(const QImage &screen, canvas::ToolState &tools)
     Sheet &first = sheet(Page::Screen);
     // Rounded up: on a fractional scale the device size may then pass the
     // monitor's by a row or column, which shown() leaves out.
-    first.surface.setArea(QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))),
-                          m_scale);
+    first.surface.setArea(
+        QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))), m_scale);
     first.surface.setPicture(screen); // one picture pixel to a device pixel
 }
 
@@ -140,9 +140,8 @@ void Document::compose(const std::vector<QRect> &areas)
         if (a.isEmpty())
             continue;
         auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
-        const auto into = std::find_if(m_merged.begin(), m_merged.end(), [&](const QRect &m) {
-            return area(m | a) <= (area(m) + area(a)) * 5 / 4;
-        });
+        const auto into = std::find_if(m_merged.begin(), m_merged.end(),
+                                       [&](const QRect &m) { return area(m | a) <= (area(m) + area(a)) * 5 / 4; });
         if (into == m_merged.end())
             m_merged.push_back(a);
         else

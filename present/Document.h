@@ -60,8 +60,8 @@ public:
     void startText(QPointF at, qreal viewScale = 1);
     bool typing() const { return m_text != nullptr; }
     // As an input method sends it (see TextMark::type).
-    void typeText(const QString &commit, const QString &preedit = QString(), int replaceFrom = 0,
-                  int replaceLength = 0, int preeditCaret = -1);
+    void typeText(const QString &commit, const QString &preedit = QString(), int replaceFrom = 0, int replaceLength = 0,
+                  int preeditCaret = -1);
     void backspace();
     void endText();
     // The text being typed, or the last one typed.

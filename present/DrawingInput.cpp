@@ -5,9 +5,9 @@
 #include "canvas/ToolState.h"
 #include "forms/Platform.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QInputMethod>
-#include <QCursor>
 #include <QKeyEvent>
 #include <QTabletEvent>
 #include <QTouchEvent>
@@ -307,8 +307,8 @@ void DrawingWindow::tabletEvent(QTabletEvent *event)
 {
     // Accepted, so that no mouse event is made up from it as well.
     event->accept();
-    const Input device = event->pointerType() == QPointingDevice::PointerType::Eraser ? Input::TabletEraser
-                                                                                     : Input::TabletTip;
+    const Input device =
+        event->pointerType() == QPointingDevice::PointerType::Eraser ? Input::TabletEraser : Input::TabletTip;
     const PenEvent pen{event->position(), event->pressure(), device, event->modifiers()};
     switch (event->type()) {
     case QEvent::TabletPress:

@@ -88,9 +88,7 @@ void shapePieces(Shape shape, QPointF a, QPointF b, qreal r, qreal head, std::ve
 
 void curve(QPointF a, QPointF b, QPointF c, QPointF d, qreal rb, qreal rc, std::vector<Piece> &out)
 {
-    auto knot = [](QPointF from, QPointF to) {
-        return std::max<qreal>(1e-3, std::sqrt(length(to - from)));
-    };
+    auto knot = [](QPointF from, QPointF to) { return std::max<qreal>(1e-3, std::sqrt(length(to - from))); };
     const qreal ab = knot(a, b), bc = knot(b, c), cd = knot(c, d);
     const QPointF mb = ((b - a) / ab - (c - a) / (ab + bc) + (c - b) / bc) * bc;
     const QPointF mc = ((c - b) / bc - (d - b) / (bc + cd) + (d - c) / cd) * bc;

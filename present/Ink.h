@@ -78,8 +78,8 @@ private:
     int m_tilesX = 0;
     Look m_look = Look::Pen;
     QRgb m_color = 0;
-    std::vector<QRect> m_tailAreas; // each tail piece's, in the order added
-    std::vector<uchar> m_underTail; // the coverage beneath them, one after the other
+    std::vector<QRect> m_tailAreas;                          // each tail piece's, in the order added
+    std::vector<uchar> m_underTail;                          // the coverage beneath them, one after the other
     std::array<std::array<uchar, 256>, 3> m_fullHighlight{}; // each channel under full coverage
 };
 

@@ -2,6 +2,8 @@
 
 #include "forms/ColorWord.h"
 
+#include <iterator>
+
 namespace present {
 
 namespace {
@@ -9,8 +11,8 @@ namespace {
 std::vector<ModeKey> makeTable()
 {
     using C = Command;
-    const Qt::KeyboardModifiers none, ctrl(Qt::ControlModifier),
-        ctrlShift(Qt::ControlModifier | Qt::ShiftModifier), alt(Qt::AltModifier);
+    const Qt::KeyboardModifiers none, ctrl(Qt::ControlModifier), ctrlShift(Qt::ControlModifier | Qt::ShiftModifier),
+        alt(Qt::AltModifier);
     std::vector<ModeKey> keys;
     for (int i = 0; i < 9; ++i)
         keys.push_back({Qt::Key_F1 + i, none, C::Pen, i, true, false, QStringLiteral("ペン 太さ%1").arg(i + 1)});
@@ -22,14 +24,14 @@ std::vector<ModeKey> makeTable()
         std::int32_t color;
         const char16_t *name;
     } colors[] = {
-        {Qt::Key_R, forms::colorWord(255, 0, 0), u"赤"},      {Qt::Key_G, forms::colorWord(0, 170, 0), u"緑"},
-        {Qt::Key_B, forms::colorWord(0, 0, 255), u"青"},      {Qt::Key_Y, forms::colorWord(255, 220, 0), u"黄"},
-        {Qt::Key_O, forms::colorWord(255, 140, 0), u"橙"},    {Qt::Key_P, forms::colorWord(255, 105, 180), u"桃"},
+        {Qt::Key_R, forms::colorWord(255, 0, 0), u"赤"},   {Qt::Key_G, forms::colorWord(0, 170, 0), u"緑"},
+        {Qt::Key_B, forms::colorWord(0, 0, 255), u"青"},   {Qt::Key_Y, forms::colorWord(255, 220, 0), u"黄"},
+        {Qt::Key_O, forms::colorWord(255, 140, 0), u"橙"}, {Qt::Key_P, forms::colorWord(255, 105, 180), u"桃"},
     };
     for (const auto &c : colors)
-        keys.push_back({c.key, none, C::Color, c.color, false, false,
-                        QStringLiteral("ペンの色: ") + QString::fromUtf16(c.name)});
-    keys.insert(keys.end(), {
+        keys.push_back(
+            {c.key, none, C::Color, c.color, false, false, QStringLiteral("ペンの色: ") + QString::fromUtf16(c.name)});
+    const ModeKey more[] = {
         {Qt::Key_C, ctrl, C::ChooseColor, 0, false, false, QStringLiteral("ペンの色を選ぶ")},
         {Qt::Key_H, none, C::Highlighter, 0, false, false, QStringLiteral("蛍光ペン / ペン")},
         {Qt::Key_T, none, C::Text, 0, false, false, QStringLiteral("文字を書く")},
@@ -48,7 +50,8 @@ std::vector<ModeKey> makeTable()
         {Qt::Key_Escape, none, C::Leave, 0, true, false, QStringLiteral("終わる")},
         {Qt::Key_D, ctrlShift, C::Leave, 0, false, false, QStringLiteral("終わる")},
         {Qt::Key_F4, alt, C::Leave, 0, false, false, QStringLiteral("終わる")},
-    });
+    };
+    keys.insert(keys.end(), std::begin(more), std::end(more));
     return keys;
 }
 

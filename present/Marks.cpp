@@ -212,8 +212,7 @@ TextMark::~TextMark()
     end();
 }
 
-void TextMark::type(const QString &commit, const QString &preedit, int replaceFrom, int replaceLength,
-                    int preeditCaret)
+void TextMark::type(const QString &commit, const QString &preedit, int replaceFrom, int replaceLength, int preeditCaret)
 {
     if (!m_ok)
         return;
