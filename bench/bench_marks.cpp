@@ -105,13 +105,21 @@ struct Window
         if (window.size() != QSize(3840, 2160))
             qFatal("the window is %dx%d", window.width(), window.height());
     }
-    void mouse(QEvent::Type type, QPointF at, Qt::KeyboardModifiers mods = {})
+    void mouse(QEvent::Type type, QPointF at, Qt::KeyboardModifiers mods = {}, bool frame = true)
     {
         QMouseEvent e(type, at, window.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, mods);
         QApplication::sendEvent(&window, &e);
-        QApplication::processEvents();
+        if (frame)
+            QApplication::processEvents();
     }
+    // Four samples to a frame, as a 250 Hz pointer on a 60 Hz display sends them:
+    // the window draws and repaints once the frame's samples are in.
+    void framed(QPointF at, Qt::KeyboardModifiers mods = {})
+    {
+        mouse(QEvent::MouseMove, at, mods, ++samples % 4 == 0);
+    }
+    int samples = 0;
 };
 
 } // namespace
@@ -132,6 +140,23 @@ void ModeRubberBandWindow_4K(benchmark::State &state)
          [&](QPointF p) { w.mouse(QEvent::MouseMove, p); });
 }
 BENCHMARK(ModeRubberBandWindow_4K)->Args({100, 80})->Args({400, 300})->Unit(benchmark::kMicrosecond);
+
+void ModePenMoveFramesWindow_4K(benchmark::State &state)
+{
+    Window w;
+    w.mouse(QEvent::MouseButtonPress, QPointF(1000, 600));
+    drag(state, QPointF(1000, 600), [&](QPointF p) { w.framed(p); });
+}
+BENCHMARK(ModePenMoveFramesWindow_4K)->Unit(benchmark::kMicrosecond);
+
+void ModeRubberBandFramesWindow_4K(benchmark::State &state)
+{
+    Window w;
+    w.mouse(QEvent::MouseButtonPress, QPointF(1000, 600), Qt::ControlModifier);
+    drag(state, QPointF(1000 + state.range(0), 600 + state.range(1)),
+         [&](QPointF p) { w.framed(p, Qt::ControlModifier); });
+}
+BENCHMARK(ModeRubberBandFramesWindow_4K)->Args({100, 80})->Args({400, 300})->Unit(benchmark::kMicrosecond);
 
 void ModeHighlighterWindow_4K(benchmark::State &state)
 {

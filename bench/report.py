@@ -62,6 +62,12 @@ def mode_lines(what, name, limit):
 
 mode_lines("drawing mode 4K rubber band", "ModeRubberBand", 2)
 mode_lines("drawing mode 4K highlighter", "ModeHighlighter", 2)
+# Pointer samples come faster than frames: a rubber band is drawn once a frame,
+# a pen's ink at every sample.
+for n in sorted(n for n in runs if n.startswith("ModeRubberBandFramesWindow_4K")):
+    size = n[len("ModeRubberBandFramesWindow_4K"):].replace('/', ' ', 1).replace('/', 'x')
+    line(f"drawing mode 4K rubber band{size}, 4 samples a frame / pen move the same way",
+         ratios(n, "ModePenMoveFramesWindow_4K"), "<= 2", lambda r: r <= 2)
 mode_lines("drawing mode 4K tablet move", "ModeTabletMove", 1.2)
 session = [b for b in json.load(open(f"{out}/bench.json"))["benchmarks"]
            if b["run_name"].startswith("UndoSession") and b.get("run_type") == "iteration"]

@@ -108,6 +108,7 @@ void Document::press(QPointF at, Shape shape, Input input, qreal pressure, qreal
         t.darkPage = darkAround(t.toDevice(at));
     m_target.surface = &surface();
     m_mark = makeMark(m_target, t);
+    m_shaping = m_mark && !t.eraser && t.shape != Shape::Free;
     if (m_mark)
         m_mark->begin(at, pressure);
 }

@@ -49,6 +49,8 @@ public:
     void move(QPointF at, qreal pressure = 1);
     void release();
     bool drawing() const { return m_drawing; }
+    // A shape follows the pointer: only where the pointer is last counts.
+    bool shaping() const { return m_drawing && m_shaping; }
 
     bool highlighter() const { return m_highlighter; }
     void setHighlighter(bool on) { m_highlighter = on; }
@@ -108,6 +110,7 @@ private:
 
     bool m_drawing = false;
     std::unique_ptr<Mark> m_mark;
+    bool m_shaping = false;
     std::unique_ptr<TextMark> m_text;
     QString m_lastText;
 

@@ -251,12 +251,32 @@ void DrawingWindow::penDown(const PenEvent &pen)
 
 void DrawingWindow::penMove(const PenEvent &pen)
 {
-    if (m_penDown && !m_swallowPen)
+    if (!m_penDown || m_swallowPen)
+        return;
+    if (!m_document->shaping()) {
         m_document->move(m_zoom.toPicture(pen.at), pen.pressure);
+        return;
+    }
+    m_shapeMove = pen;
+    if (!m_shapeMovePending) {
+        m_shapeMovePending = true;
+        // After the samples that came with this one, before the next frame.
+        QMetaObject::invokeMethod(this, &DrawingWindow::moveShape, Qt::QueuedConnection);
+    }
+}
+
+void DrawingWindow::moveShape()
+{
+    if (!m_shapeMovePending)
+        return;
+    m_shapeMovePending = false;
+    if (m_penDown && m_document->shaping())
+        m_document->move(m_zoom.toPicture(m_shapeMove.at), m_shapeMove.pressure);
 }
 
 void DrawingWindow::penUp()
 {
+    moveShape(); // the shape ends where the pointer last was
     m_penDown = false;
     m_swallowPen = false;
     m_document->release();

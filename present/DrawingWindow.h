@@ -80,6 +80,9 @@ private:
     void penDown(const PenEvent &pen);
     void penMove(const PenEvent &pen);
     void penUp();
+    // A shape is drawn once for all the pointer samples that came together, not
+    // once for each: the screen shows only the last anyway.
+    void moveShape();
     void touch(QTouchEvent &event);
     void run(const ModeKey &key, QPointF pointer);
     bool handlesKey(const QKeyEvent &key) const;
@@ -105,6 +108,8 @@ private:
     bool m_tabHeld = false;
     int m_heldKey = 0; // a command key held down: its auto-repeat does nothing
     WheelSteps m_wheel;
+    bool m_shapeMovePending = false;
+    PenEvent m_shapeMove;
     bool m_compressed = true; // the application's motion compression, given back on leaving
 };
 

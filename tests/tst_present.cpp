@@ -530,6 +530,28 @@ private slots:
         QCOMPARE(total, steps);
     }
 
+    // Pointer samples that come together draw a shape once, and the shape ends
+    // exactly where the last sample was, as if each had been drawn.
+    void samplesInABurstDrawTheShapeOnce()
+    {
+        ModeWindow w;
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        w.tools.selectPen(3);
+        QTest::mousePress(&mode, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 20));
+        for (const QPoint &p : {QPoint(60, 30), QPoint(150, 120), QPoint(90, 70)}) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), mode.mapToGlobal(QPointF(p)), Qt::NoButton,
+                             Qt::LeftButton, Qt::ControlModifier);
+            QApplication::sendEvent(&mode, &move);
+        }
+        QTest::mouseRelease(&mode, Qt::LeftButton, Qt::ControlModifier, QPoint(90, 70));
+        present::Document alone(w.screen, w.tools);
+        alone.press(QPointF(20, 20), present::Shape::Rectangle);
+        alone.move(QPointF(90, 70));
+        alone.release();
+        QCOMPARE(plain(mode.picture()), plain(alone.shown()));
+    }
+
     // The mode's one key table: every key in it reaches its command in the
     // window, with Shift too where it says so, and no key means two things.
     void keyTable()
