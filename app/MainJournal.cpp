@@ -23,7 +23,6 @@ public:
     MainJournal(Main &main, const QString &folder) : QObject(&main), m_main(main), m_journal(folder)
     {
         m_timer.setSingleShot(true);
-        m_timer.setInterval(DelayMs);
         connect(&m_timer, &QTimer::timeout, this, &MainJournal::writeNow);
         main.installEventFilter(this);
     }
@@ -34,9 +33,10 @@ public:
     void changed()
     {
         watchDrawingMode();
-        // At most one write per delay, however much changes meanwhile.
+        // At most one write per delay, however much changes meanwhile; one that
+        // came due during a stroke is written as soon as the stroke has ended.
         if (m_journal.isOpen() && !m_timer.isActive())
-            m_timer.start();
+            m_timer.start(m_due ? 0 : DelayMs);
     }
 
 protected:
@@ -51,7 +51,8 @@ private:
     Main &m_main;
     journal::Journal m_journal;
     QTimer m_timer;
-    QImage m_written; // the picture last handed to the journal
+    QImage m_written;   // the drawing mode's picture last handed to the journal
+    bool m_due = false; // the delay ran out while the pen was down
     QPointer<QWidget> m_watched;
 };
 
@@ -97,12 +98,17 @@ QImage MainJournal::shown() const
 
 void MainJournal::writeNow()
 {
-    if (penDown())
+    m_due = penDown();
+    if (m_due)
         return; // the pen coming up calls again
+    // The main window is told of its steps, which change what it shows; in the
+    // drawing mode a key or a click may have changed nothing, which the picture
+    // itself then says.
+    const bool mode = m_main.m_drawing != nullptr;
     const QImage image = shown();
-    if (image.isNull() || image == m_written)
+    if (image.isNull() || (mode && image == m_written))
         return;
-    m_written = image;
+    m_written = mode ? image : QImage();
     m_journal.write(image);
 }
 
