@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include "journal/Journal.h"
-#include "journal/Writer.h"
 #include "present/DrawingWindow.h"
 
 #include <QDir>
@@ -148,19 +147,6 @@ private slots:
         const QImage read = found[0]->read();
         QCOMPARE(plain(read), plain(image));
         QCOMPARE(read.devicePixelRatio(), image.devicePixelRatio());
-    }
-
-    // Pictures posted faster than they are written: the file ends with the last.
-    void latestWins()
-    {
-        QTemporaryDir dir;
-        journal::Writer writer(dir.filePath(QStringLiteral("j.png")));
-        for (int i = 1; i <= 6; ++i)
-            writer.post(frame(i, QSize(400, 300)));
-        writer.flush();
-        QVERIFY(writer.lastError().isEmpty());
-        QVERIFY(writer.written() >= 1);
-        QCOMPARE(plain(QImage(writer.path())), frame(6, QSize(400, 300)));
     }
 
     // A program killed while it writes leaves a whole journal behind: the one
@@ -313,7 +299,6 @@ private slots:
         QTest::addColumn<bool>("kept");
         QTest::newRow("1: off") << QByteArray("1") << false;
         QTest::newRow("0: on") << QByteArray("0") << true;
-        QTest::newRow("empty: on") << QByteArray("") << true;
     }
     void turnedOff()
     {
