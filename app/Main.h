@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class MainJournal;
 class QAction;
 class QDragEnterEvent;
 class QDropEvent;
@@ -116,6 +117,12 @@ public:
     void CmdSoftwareVote_Click();
     void CmdShowVersionInfo_Click();
 
+    // --- Journal (MainJournal.cpp) ------------------------------------------------
+    // What the window shows is kept in a journal in `folder` from now on, and a
+    // journal that an earlier run left behind (it crashed, or was killed) is
+    // offered back first. An exit the user chose removes it.
+    void startJournal(const QString &folder);
+
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -210,4 +217,10 @@ private:
     QAction *CmdOpenHP = nullptr;
     QAction *CmdSoftwareVote = nullptr;
     QAction *CmdShowVersionInfo = nullptr;
+
+    // The journal (MainJournal.cpp). Told when what is shown may have changed: a
+    // step ended, undo or redo, the drawing mode came up.
+    void journalChanged();
+    friend class MainJournal;
+    MainJournal *m_journal = nullptr; // a child object, while there is a journal
 };

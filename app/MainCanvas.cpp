@@ -51,6 +51,7 @@ void Main::endStep()
 {
     m_history.end(documentState());
     showHistory();
+    journalChanged();
 }
 
 void Main::CmdUndo_Click()
@@ -72,6 +73,7 @@ void Main::restoreDocument(const std::optional<canvas::DocumentState> &state)
         m_fileScale = state->fileScale;
     }
     showHistory();
+    journalChanged();
 }
 
 void Main::showHistory()

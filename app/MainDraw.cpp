@@ -74,6 +74,7 @@ void Main::enterDrawingMode()
     m_drawing->showFullScreen();
     m_drawing->raise();
     m_drawing->activateWindow();
+    journalChanged();
 }
 
 void Main::leaveDrawingMode()

@@ -5,6 +5,7 @@
 #include "forms/ScratchFolder.h"
 #include "forms/SessionEntry.h"
 #include "imaging/PictureFile.h"
+#include "journal/Journal.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -58,6 +59,8 @@ int main(int argc, char *argv[])
     if (!window.grabDrawingKey(why) && !why.isEmpty())
         std::fprintf(stderr, "sketrin: Ctrl+Shift+D works only in Sketrin's own windows: %s\n",
                      why.toLocal8Bit().constData());
+    // The drawing is kept in a journal; one that a crash left is offered back.
+    window.startJournal(journal::defaultFolder());
     // `sketrin FILE` starts with FILE loaded, as the load command would load it.
     if (!line.file.isEmpty())
         window.LoadPictureFile(line.file);

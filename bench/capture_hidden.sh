@@ -9,7 +9,7 @@ Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
 XVFB=$!
 for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$fdfile")" QT_QPA_PLATFORM=xcb
-export XDG_CONFIG_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_CONFIG_HOME=$(mktemp -d) XDG_STATE_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
 "$BUILD/sketrin" >/dev/null 2>&1 &
 APP=$!

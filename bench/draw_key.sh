@@ -11,7 +11,7 @@ Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
 XVFB=$!
 for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$fdfile")" QT_QPA_PLATFORM=xcb
-export XDG_CONFIG_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_CONFIG_HOME=$(mktemp -d) XDG_STATE_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
 trap 'kill $(jobs -p) 2>/dev/null; rm -f "$fdfile"' EXIT
 BUS=$(dirname "$0")/../tests/session-bus.conf.in

@@ -44,6 +44,9 @@ line("undo of a 3840x2160 filter / memcpy of both layers", ratios("UndoFilter4K"
 line("paste 6000x4000 / load command", ratios("PasteCommand6000x4000/iterations:3", "LoadCommand6000x4000"), "<= 1.3", lambda r: r <= 1.3)
 line("drop 6000x4000 / load command", ratios("DropFile6000x4000", "LoadCommand6000x4000"), "<= 1.3", lambda r: r <= 1.3)
 line("save 3840x2160 PNG / QImage::save", ratios("SaveCommand4K", "Baseline_QImageSave4K"), "<= 1.5", lambda r: r <= 1.5)
+line("pen move with the journal on / off, 3840x2160", ratios("PenMoveJournal_3840x2160/1/min_time:5.000",
+                                                           "PenMoveJournal_3840x2160/0/min_time:5.000"),
+     "<= 1.05", lambda r: r <= 1.05)
 
 
 def mode_lines(what, name, limit):

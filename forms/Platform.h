@@ -18,13 +18,14 @@ namespace forms {
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
     vbOKCancel = 1,
+    vbYesNo = 4,
     vbCritical = 16,
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
     vbDefaultButton2 = 256,
 };
-enum MsgBoxResult : int { vbOK = 1, vbCancel = 2 };
+enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 // Screen.MousePointer values.
 enum ScreenPointer : int { vbDefault = 0, vbHourglass = 11 };
@@ -47,7 +48,7 @@ public:
     // main window, or the drawing mode's while the main window is away.
     virtual void setDialogParent(QWidget *parent) { Q_UNUSED(parent); }
 
-    // A modal message box; returns the button pressed (vbOK, vbCancel).
+    // A modal message box; returns the button pressed (vbOK, vbCancel, vbYes, vbNo).
     virtual int MsgBox(const QString &prompt, int style, const QString &title) = 0;
     // The colour dialog, opened at `initial`; nullopt when cancelled.
     virtual std::optional<std::int32_t> showColorDialog(std::int32_t initial, int flags) = 0;

@@ -107,6 +107,15 @@ int QtPlatform::MsgBox(const QString &prompt, int style, const QString &title)
     default:
         break;
     }
+    if ((style & 0x7) == vbYesNo) {
+        QPushButton *yes = box.addButton(QMessageBox::Yes);
+        QPushButton *no = box.addButton(QMessageBox::No);
+        box.setEscapeButton(no);
+        box.setDefaultButton(style & vbDefaultButton2 ? no : yes);
+        keepLinesWhole(box);
+        box.exec();
+        return box.clickedButton() == yes ? vbYes : vbNo;
+    }
     QPushButton *ok = box.addButton(QMessageBox::Ok);
     QPushButton *cancel = nullptr;
     if ((style & 0x7) == vbOKCancel) {

@@ -21,7 +21,8 @@ static T next(std::deque<T> &queue, const T &fallback)
 int ScriptedPlatform::MsgBox(const QString &prompt, int style, const QString &title)
 {
     msgBoxes.append({prompt, style, title, m_pointer});
-    return next(msgBoxAnswers, int(vbOK));
+    // Enter on the default button, when the script says nothing.
+    return next(msgBoxAnswers, int((style & 0x7) == vbYesNo ? vbYes : vbOK));
 }
 
 std::optional<std::int32_t> ScriptedPlatform::showColorDialog(std::int32_t initial, int)

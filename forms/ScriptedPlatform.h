@@ -10,7 +10,7 @@ namespace forms {
 
 // A platform for tests: dialogs answer from queues filled beforehand, and every call
 // is recorded. An empty queue answers OK / Cancel-less defaults: message boxes say
-// OK, the colour and open dialogs are cancelled.
+// OK (Yes to a Yes/No box), the colour and open dialogs are cancelled.
 class ScriptedPlatform : public Platform
 {
 public:

@@ -58,6 +58,11 @@ void Document::setChangeListener(std::function<void(const QRect &)> listener)
 QImage Document::shown()
 {
     endText();
+    return showing();
+}
+
+QImage Document::showing()
+{
     const QImage image = surface().visibleImage();
     if (image.isNull() || image.size() == m_device)
         return image;

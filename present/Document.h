@@ -84,6 +84,8 @@ public:
     // What the mode shows at 1x: the page and its marks, exactly the monitor's
     // device pixels. A text being typed is finished first: its caret is no mark.
     QImage shown();
+    // The same as it is now, a text being typed and all (for a copy kept aside).
+    QImage showing();
 
 private:
     struct Sheet

@@ -39,6 +39,7 @@ class Session:
     def __init__(self, size, build, tmp):
         self.build, self.size, self.procs = build, size, []
         self.env = dict(os.environ, QT_QPA_PLATFORM="xcb")
+        self.tmp = tmp
         for var in ("XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "HOME"):
             self.env[var] = tempfile.mkdtemp(dir=tmp)
             os.chmod(self.env[var], 0o700)
@@ -67,7 +68,10 @@ class Session:
 
     def start(self, *argv, answers=False):
         """A program on this screen; `answers`: its standard output is read."""
-        p = subprocess.Popen(list(argv), env=self.env, stdout=subprocess.PIPE if answers else subprocess.DEVNULL,
+        # A state folder of its own: a journal that the last program stopped here
+        # left behind is not offered to the next.
+        env = dict(self.env, XDG_STATE_HOME=tempfile.mkdtemp(dir=self.tmp))
+        p = subprocess.Popen(list(argv), env=env, stdout=subprocess.PIPE if answers else subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL, text=True)
         self.procs.append(p)
         return p

@@ -33,6 +33,9 @@ cleanup() {
 }
 trap cleanup EXIT
 export QT_QPA_PLATFORM=xcb
+# The journal goes to a state folder of the suite's own, emptied at every start
+# unless KEEP_JOURNAL is set.
+export XDG_STATE_HOME="$OUT/state"
 
 # The help command's editor, replaced by a stub that records what it was given.
 stub=$(mktemp -d)
@@ -65,6 +68,7 @@ keys() { xdotool key --delay 60 "$@"; sleep 0.6; }
 main_keys() { xdotool windowfocus --sync "$WID" 2>/dev/null; sleep 0.1; keys "$@"; }
 
 start_app() { # [FILE]
+  [ -n "${KEEP_JOURNAL:-}" ] || rm -rf "$XDG_STATE_HOME"
   PATH="$stub:$PATH" "$APP" "$@" >"$OUT/app.log" 2>&1 &
   APP_PID=$!
   WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' | head -n1)
@@ -534,6 +538,64 @@ home
 f=$(shot argument)
 check "sketrin FILE starts with FILE loaded" equal "$(surface_pixel "$f" 5 5) $(surface_pixel "$f" 45 5)" "255 0 0 0 255 0"
 check "a dead run's picture folder is gone when Sketrin starts" eval '[ ! -e "$tmp/sketrin-$dead_pid-AbC123" ]'
+
+# === the journal: killed outright, the drawing comes back =============================
+wait_journal() { # until a journal is written after now
+  touch "$OUT/changed"
+  local i j
+  for i in $(seq 1 200); do
+    for j in "$XDG_STATE_HOME"/sketrin/journal-*.png; do [ "$j" -nt "$OUT/changed" ] && return 0; done
+    sleep 0.1
+  done
+  return 1
+}
+ended() { # the program and its window are gone
+  wait "$APP_PID" 2>/dev/null
+  for _ in $(seq 1 100); do xwininfo -id "$WID" >/dev/null 2>&1 || return 0; sleep 0.1; done
+}
+kill_and_restore() { # SIGKILL, start again, and Enter on the offer (はい is the default)
+  kill -9 "$APP_PID"
+  ended
+  KEEP_JOURNAL=1 start_app || return 1
+  message_shown || return 1
+  xdotool search --onlyvisible --name '^Sketrin$' windowfocus --sync 2>/dev/null
+  keys Return
+  home
+}
+surface_shot() { f=$(shot "$1"); convert "$f" -crop "462x237+$SX+$SY" +repage "$OUT/$1-surface.png"; }
+# Over the picture loaded from the command line.
+main_keys F5
+drag 40 100 300 100
+home
+check "a stroke is written to the journal" wait_journal
+surface_shot journal-before
+kill_and_restore
+check "after a kill the start offers the drawing, and Enter brings it back pixel for pixel" \
+  eval 'surface_shot journal-after && same_image "$OUT/journal-before-surface.png" "$OUT/journal-after-surface.png"'
+main_keys ctrl+shift+d
+if mode_up; then
+  sleep 1
+  keys r F5
+  xdotool mousemove 70 140 mousedown 1
+  for i in 1 2 3 4 5 6 7 8; do xdotool mousemove $((70 + i * 15)) 140; done
+  xdotool mouseup 1
+  check "the drawing mode's marks are written to the journal" wait_journal
+  kill_and_restore
+  red_mark() { equal "$(surface_pixel "$f" 100 140)" "255 0 0" && greater "$(count "$f" 80 135 100 11 255 0 0)" 200; }
+  looks "killed in the drawing mode, the restored picture shows its marks" journal-mode red_mark
+else
+  check "Ctrl+Shift+D puts up the drawing mode for the journal" false
+fi
+xdotool mousemove $((X + 25)) $((Y + MENU / 2)) click 1
+sleep 0.7
+keys x
+ended
+KEEP_JOURNAL=1 start_app || exit 1
+sleep 1
+check "after File > exit the next start offers nothing and is white" \
+  eval '[ "$(windows_named "^Sketrin\$")" = 0 ] && ! ls "$XDG_STATE_HOME"/sketrin/*.png 2>/dev/null && surface_shot journal-exit &&
+        equal "$(count "$f" 0 0 462 237 255 255 255)" $((462 * 237))'
+
 main_keys ctrl+shift+g
 sleep 1.5
 ls -d "$tmp/sketrin-$APP_PID-"* >/dev/null 2>&1 || echo "the capture left no picture folder to test with"
