@@ -3,7 +3,9 @@
 #include "canvas/ToolState.h"
 #include "forms/ColorWord.h"
 #include "forms/Platform.h"
+#include "forms/X11Window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,15 +16,31 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTabletEvent>
+#include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <cmath>
 #include <cstring>
 
 namespace present {
 
+namespace {
+
+// On X11 past the window manager; elsewhere (Wayland) the compositor shows it
+// full screen.
+Qt::WindowFlags modeFlags()
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (forms::x11::active())
+        flags |= Qt::X11BypassWindowManagerHint;
+    return flags;
+}
+
+} // namespace
+
 DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_session(std::make_unique<Session>(screen, tools)), m_tools(tools), m_platform(platform)
+    : QWidget(nullptr, modeFlags()), m_session(std::make_unique<Session>(screen, tools)), m_tools(tools),
+      m_platform(platform), m_bypass(windowFlags() & Qt::X11BypassWindowManagerHint)
 {
     setObjectName(QStringLiteral("DrawingWindow"));
     setWindowTitle(QStringLiteral("画面に描く - Sketrin"));
@@ -40,12 +58,17 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
     if (on) {
         setScreen(on);
         setGeometry(on->geometry());
+        // A screen's top-left is the same in device and logical pixels; the
+        // frozen picture has the monitor's device size.
+        m_native = QRect(on->geometry().topLeft(), screen.size());
     }
     showTool();
 }
 
 DrawingWindow::~DrawingWindow()
 {
+    qApp->removeEventFilter(this);
+    holdKeyboard(false);
     m_session->setChangeListener({});
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, m_compressed);
 }
@@ -58,6 +81,67 @@ void DrawingWindow::showTool()
     } else {
         unsetCursor();
     }
+}
+
+void DrawingWindow::showOverScreen()
+{
+    if (!m_bypass) {
+        showFullScreen();
+        raise();
+        activateWindow();
+        return;
+    }
+    // The native window exists, and has its place, before it is mapped.
+    winId();
+    qApp->installEventFilter(this);
+    forms::x11::placeExactly(*windowHandle(), m_native);
+    show();
+    raise();
+    activateWindow();
+}
+
+void DrawingWindow::holdKeyboard(bool hold)
+{
+    if (!m_bypass || !windowHandle() || hold == m_keyboardHeld)
+        return;
+    if (hold) {
+        // The focus too, for the input method: Qt gives it to the window it
+        // last saw active, and a dialog may have had it since.
+        forms::x11::giveFocus(std::uint32_t(winId()));
+        m_keyboardHeld = windowHandle()->setKeyboardGrabEnabled(true);
+    } else {
+        windowHandle()->setKeyboardGrabEnabled(false);
+        m_keyboardHeld = false;
+    }
+}
+
+bool DrawingWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The keyboard can be held once the window is on the screen.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
+        !QApplication::activeModalWidget())
+        holdKeyboard(true);
+    // One of the program's dialogs (the colour, saving, a message): it goes over
+    // the mode, with the keys, and they come back when it goes.
+    // A click on the mode brings it back over a window of ours that was clicked.
+    if (watched == this && event->type() == QEvent::MouseButtonPress && !m_keyboardHeld &&
+        !QApplication::activeModalWidget()) {
+        raise();
+        holdKeyboard(true);
+    }
+    auto *other = qobject_cast<QWidget *>(watched);
+    if (other && other != this && other->isWindow() && isVisible()) {
+        if (event->type() == QEvent::WindowActivate && other->windowHandle()) {
+            holdKeyboard(false);
+            forms::x11::stackBelow(*windowHandle(), *other->windowHandle());
+        } else if (event->type() == QEvent::Hide) {
+            QTimer::singleShot(0, this, [this] {
+                if (isVisible() && !QApplication::activeModalWidget())
+                    holdKeyboard(true);
+            });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DrawingWindow::showPicture(const QRect &pictureArea)
@@ -170,6 +254,15 @@ bool DrawingWindow::handlesKey(const QKeyEvent &key) const
 
 bool DrawingWindow::event(QEvent *event)
 {
+    // Alt+F4 leaves, as Esc does: while the keyboard is held here, no window
+    // manager sees it to close the window.
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F4 && (key->modifiers() & Qt::AltModifier)) {
+            emit leaveRequested();
+            return true;
+        }
+    }
     // The mode's keys are its own: the main window's shortcuts (which work from
     // every window of the program) must not act on the main window meanwhile.
     if (event->type() == QEvent::ShortcutOverride && handlesKey(*static_cast<QKeyEvent *>(event))) {

@@ -19,7 +19,9 @@ namespace present {
 
 // The drawing mode's window: frameless and full-screen on the monitor it was
 // taken from, showing the frozen screen one picture pixel to a device pixel,
-// with the marks over it. It turns input into the session's strokes and keys
+// with the marks over it. On X11 no window manager handles it (it would animate
+// it in, or keep a panel over it): it covers exactly the monitor's device pixels,
+// on top, at once, and holds the keyboard while it is up. It turns input into the session's strokes and keys
 // into its commands; what needs the rest of the program (the colour dialog,
 // saving, leaving) it asks for with a signal.
 // The pen colour a single key sets in the mode: R red, G green, B blue, Y yellow,
@@ -38,6 +40,8 @@ public:
     ~DrawingWindow() override;
 
     Session &session() { return *m_session; }
+    // Puts the window up over the whole monitor, with the keyboard.
+    void showOverScreen();
     // Shows the pointer of the current tool (after the tool changed elsewhere).
     void showTool();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -52,6 +56,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -70,6 +75,8 @@ private:
     void typingKey(QKeyEvent &event);
     // Input method on while text is being typed, off otherwise.
     void showTyping();
+    // The keyboard, held while the window is up and none of the program's dialogs is.
+    void holdKeyboard(bool hold);
 
     std::unique_ptr<Session> m_session;
     canvas::ToolState &m_tools;
@@ -80,6 +87,9 @@ private:
     bool m_tabHeld = false;
     bool m_tabletDown = false;
     bool m_compressed = true; // the application's motion compression, given back on leaving
+    QRect m_native;           // the monitor, in device pixels
+    bool m_bypass = false;    // no window manager handles the window (X11)
+    bool m_keyboardHeld = false;
 };
 
 } // namespace present
