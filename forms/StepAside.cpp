@@ -33,7 +33,7 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         const QEvent::Type type = event->type();
-        if ((type == QEvent::Move || type == QEvent::Resize) && m_window.isVisible() &&
+        if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) && m_window.isVisible() &&
             !(m_window.windowState() & NotNormal)) {
             const QRect place = m_window.geometry();
             if (m_seen.empty() || m_seen.back().place != place)
@@ -84,11 +84,10 @@ void StepAside::leave()
     m_state = w.windowState() & ~Qt::WindowActive;
     m_geometry = w.geometry();
     m_normalGeometry = w.normalGeometry();
-    // Where Qt has no size to return to, the one last seen; the window is never
-    // unmaximised to learn it (the user would see it shrink).
+    // The place last seen in the normal state, where it was followed; the window
+    // is never unmaximised to learn it (the user would see it shrink).
     const NormalPlace *seen = normalPlace(w);
-    if ((m_state & Qt::WindowMaximized) && seen && seen->last().isValid() &&
-        (!m_normalGeometry.isValid() || m_normalGeometry.size() == m_geometry.size()))
+    if ((m_state & Qt::WindowMaximized) && seen && seen->last().isValid())
         m_normalGeometry = seen->last();
     if (m_normalGeometry == m_geometry)
         m_normalGeometry = QRect();
