@@ -635,9 +635,8 @@ private slots:
         // Whether the window system is to activate it (the offscreen platform
         // activates every window it shows, X11 window managers do as asked).
         std::optional<bool> activated;
-        EventCounter shows(*w.windowHandle(), QEvent::Show, [&] {
-            activated = !w.windowHandle()->property("_q_showWithoutActivating").toBool();
-        });
+        EventCounter shows(*w.windowHandle(), QEvent::Show,
+                           [&] { activated = !w.windowHandle()->property("_q_showWithoutActivating").toBool(); });
         QCOMPARE(w.isMinimized(), before == QLatin1String("minimised"));
         QTest::keyClick(w.drawingWindow(), Qt::Key_Escape);
         QTRY_VERIFY(!w.drawingWindow());
