@@ -46,7 +46,7 @@ protected:
             const qint64 since = m_clock.elapsed() - 250;
             while (m_seen.size() > 1 && m_seen.back().at > since)
                 m_seen.pop_back();
-            if (!m_seen.empty() && m_seen.back().place.size() == m_window.geometry().size())
+            if (!m_seen.empty() && m_seen.back().at > since && m_seen.back().place.size() == m_window.geometry().size())
                 m_seen.pop_back();
         }
         return false;
