@@ -647,8 +647,15 @@ if command -v openbox >/dev/null; then
   title_dclick
   within 10 eval '[ -n "$(wm_state "$WID")" ]' && within 10 settled "$WID"
   maximised=$(client "$WID")
-  size_of() { client "$1" | cut -d' ' -f3-4 | grep '[0-9] [0-9]'; }
-  (while :; do mapped "$WID" && size_of "$WID"; sleep 0.01; done) >"$OUT/maximised-sizes" 2>/dev/null &
+  # The size while on the screen, seen twice in a row: one look may fall between
+  # the window going (openbox gives a withdrawn window its normal size) and its state.
+  shown_size() { xwininfo -id "$1" 2>/dev/null | awk '/Map State/{m=$3} /^ *Width/{w=$2} /^ *Height/{h=$2}
+    END{if (m == "IsViewable") print w, h}'; }
+  (while :; do
+    a=$(shown_size "$WID")
+    [ -n "$a" ] && [ "$a" = "$(shown_size "$WID")" ] && echo "$a"
+    sleep 0.01
+  done) >"$OUT/maximised-sizes" 2>/dev/null &
   WATCH_PID=$!
   draw_from "$WID"
   kill "$WATCH_PID" 2>/dev/null
