@@ -34,6 +34,8 @@ Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_
     setWindowIcon(forms::appIcon());
     setAcceptDrops(true);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    // The size to return to when unmaximised, for when the window steps aside.
+    forms::StepAside::watch(*this);
     Form_Load();
 }
 

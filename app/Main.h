@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <array>
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <vector>
@@ -18,6 +19,7 @@ class QAction;
 class QDragEnterEvent;
 class QDropEvent;
 class QMenu;
+class QScreen;
 
 namespace forms {
 class FormSurface;
@@ -152,9 +154,13 @@ private:
     // Removes the files of pictures without a file that no step and no scale
     // command needs any more.
     void forgetUnusedPictureFiles();
-    // The window steps off the screen for it to be taken, and comes back as it was.
+    // The window steps off the screen for it to be taken, and comes back as it
+    // was: raised and active, or, with `activate` false, where it was in the
+    // stacking and without the focus.
     void stepAside(forms::StepAside &aside);
-    void comeBack(forms::StepAside &aside);
+    void comeBack(forms::StepAside &aside, bool activate = true);
+    // Whether the window is on the screen, on `monitor`, to be taken with it.
+    bool showsOn(const QScreen *monitor) const;
     void savePicture(const QImage &image);
     // The tool state changed in the drawing mode: the menus, toolbar and surface follow.
     void showTools();
@@ -185,6 +191,9 @@ private:
     // The drawing mode, while it is on, and the main window's place meanwhile.
     std::unique_ptr<present::DrawingWindow> m_drawing;
     std::unique_ptr<forms::StepAside> m_drawingAside;
+    bool m_activeBeforeDrawing = false;
+    std::uint32_t m_focusBeforeDrawing = 0; // the window the keys went to, on X11
+    std::uint32_t m_aboveBeforeDrawing = 0; // the window just over this one, on X11
     forms::GlobalShortcut *m_drawingKey = nullptr;
 
     // Controls

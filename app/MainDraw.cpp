@@ -5,6 +5,7 @@
 #include "forms/App.h"
 #include "forms/GlobalShortcut.h"
 #include "forms/StepAside.h"
+#include "forms/X11Window.h"
 #include "present/DrawingWindow.h"
 
 #include <QApplication>
@@ -49,11 +50,18 @@ void Main::enterDrawingMode()
     QScreen *on = QGuiApplication::screenAt(QCursor::pos());
     if (!on)
         on = screen();
+    // The keys go back where they were pressed when the mode ends.
+    m_activeBeforeDrawing = isActiveWindow();
+    m_focusBeforeDrawing = forms::x11::inputFocus();
+    m_aboveBeforeDrawing = windowHandle() ? forms::x11::windowAbove(*windowHandle()) : 0;
     m_drawingAside = std::make_unique<forms::StepAside>(*this);
-    stepAside(*m_drawingAside);
+    // Off that monitor only if it shows there: a minimised window, or one on
+    // another monitor, stays as it is, and there is nothing to wait for.
+    if (showsOn(on))
+        stepAside(*m_drawingAside);
     const std::optional<QImage> shot = m_platform.captureScreen(on);
     if (!shot) {
-        comeBack(*m_drawingAside);
+        comeBack(*m_drawingAside, m_activeBeforeDrawing);
         m_drawingAside.reset();
         m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
         return;
@@ -71,10 +79,13 @@ void Main::enterDrawingMode()
     connect(m_drawing.get(), &present::DrawingWindow::leaveRequested, this, &Main::leaveDrawingMode,
             Qt::QueuedConnection);
     m_platform.setDialogParent(m_drawing.get());
-    m_drawing->showFullScreen();
-    m_drawing->raise();
-    m_drawing->activateWindow();
+    m_drawing->showOverScreen();
     journalChanged();
+}
+
+bool Main::showsOn(const QScreen *monitor) const
+{
+    return isVisible() && !isMinimized() && (!monitor || frameGeometry().intersects(monitor->geometry()));
 }
 
 void Main::leaveDrawingMode()
@@ -85,10 +96,20 @@ void Main::leaveDrawingMode()
     // to undo, save, scale or tone.
     const QImage shown = m_drawing->picture();
     m_platform.setDialogParent(this);
+    // The focus goes back before the mode's window goes, so that no window
+    // manager gives it to another window meanwhile. Leaving raises nothing:
+    // what was over the main window (full-screen slides) stays over it.
+    if (!m_activeBeforeDrawing)
+        forms::x11::giveFocus(m_focusBeforeDrawing);
     m_drawing->hide();
     m_drawing.reset();
-    comeBack(*m_drawingAside);
+    const bool wasAway = m_drawingAside->away();
+    comeBack(*m_drawingAside, m_activeBeforeDrawing);
     m_drawingAside.reset();
+    if (m_activeBeforeDrawing && !isMinimized())
+        activateWindow();
+    else if (wasAway && windowHandle())
+        forms::x11::restackBelow(*windowHandle(), m_aboveBeforeDrawing);
     showTools();
     if (!shown.isNull())
         loadPictureWithoutFile(shown, QStringLiteral("取り込んだ画面"));

@@ -89,7 +89,7 @@ bool MainJournal::penDown() const
 
 QImage MainJournal::shown() const
 {
-    // The drawing mode's page as shown, without Session::shown(): that would
+    // The drawing mode's page as shown, without Document::shown(): that would
     // end a text being typed.
     if (m_main.m_drawing)
         return m_main.m_drawing->document().showing();

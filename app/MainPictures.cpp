@@ -182,11 +182,20 @@ void Main::stepAside(forms::StepAside &aside)
     QThread::msleep(150);
 }
 
-void Main::comeBack(forms::StepAside &aside)
+void Main::comeBack(forms::StepAside &aside, bool activate)
 {
     if (aside.away()) {
+        // Without activation the window manager neither focuses the window nor
+        // puts it over the active one. Qt reads the attribute when it creates
+        // the native window, and this property of it on each show.
+        setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+        if (windowHandle())
+            windowHandle()->setProperty("_q_showWithoutActivating", !activate);
         aside.comeBack(); // where it was, as it was
-        if (!isMinimized()) {
+        setAttribute(Qt::WA_ShowWithoutActivating, false);
+        if (windowHandle())
+            windowHandle()->setProperty("_q_showWithoutActivating", QVariant());
+        if (activate && !isMinimized()) {
             raise();
             activateWindow();
         }

@@ -1,35 +1,80 @@
 #include "forms/StepAside.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
+#include <QEvent>
 #include <QWindow>
+
+#include <vector>
 
 namespace forms {
 
 namespace {
 
-// Lets the window system's answers in until the window's geometry has held still
-// for a moment after changing from `from`, or the time is up.
-void awaitGeometryChange(QWidget &w, const QRect &from, int limitMs)
+const Qt::WindowStates NotNormal = Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized;
+
+// The window's last place and size in the normal state. Qt's normalGeometry()
+// misses it where the window manager resizes the window before it says the
+// window is maximised (xfwm4): the size seen just before is the maximised one.
+class NormalPlace : public QObject
 {
-    QElapsedTimer waited;
-    waited.start();
-    QRect seen = w.geometry();
-    qint64 stillSince = 0;
-    while (waited.elapsed() < limitMs) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (w.geometry() != seen) {
-            seen = w.geometry();
-            stillSince = waited.elapsed();
-        } else if (seen != from && waited.elapsed() - stillSince > 100) {
-            return;
-        }
-        QThread::msleep(5);
+public:
+    explicit NormalPlace(QWidget &window) : QObject(&window), m_window(window)
+    {
+        setObjectName(QStringLiteral("NormalPlace"));
+        m_clock.start();
+        window.installEventFilter(this);
+        if (window.isVisible() && !(window.windowState() & NotNormal))
+            m_seen.push_back({window.geometry(), 0});
     }
+
+    QRect last() const { return m_seen.empty() ? QRect() : m_seen.back().place; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) && m_window.isVisible() &&
+            !(m_window.windowState() & NotNormal)) {
+            const QRect place = m_window.geometry();
+            if (m_seen.empty() || m_seen.back().place != place)
+                m_seen.push_back({place, m_clock.elapsed()});
+            if (m_seen.size() > 8)
+                m_seen.erase(m_seen.begin());
+        } else if (type == QEvent::WindowStateChange && (m_window.windowState() & NotNormal)) {
+            // What came just before the state is the window manager's doing:
+            // the oldest of it is kept, in case nothing came before.
+            const qint64 since = m_clock.elapsed() - 250;
+            while (m_seen.size() > 1 && m_seen.back().at > since)
+                m_seen.pop_back();
+            if (!m_seen.empty() && m_seen.back().at > since && m_seen.back().place.size() == m_window.geometry().size())
+                m_seen.pop_back();
+        }
+        return false;
+    }
+
+private:
+    struct Seen
+    {
+        QRect place;
+        qint64 at;
+    };
+    QWidget &m_window;
+    QElapsedTimer m_clock;
+    std::vector<Seen> m_seen;
+};
+
+NormalPlace *normalPlace(QWidget &window)
+{
+    return window.findChild<NormalPlace *>(QStringLiteral("NormalPlace"), Qt::FindDirectChildrenOnly);
 }
 
 } // namespace
+
+void StepAside::watch(QWidget &window)
+{
+    if (!normalPlace(window))
+        new NormalPlace(window);
+}
 
 void StepAside::leave()
 {
@@ -39,13 +84,13 @@ void StepAside::leave()
     m_state = w.windowState() & ~Qt::WindowActive;
     m_geometry = w.geometry();
     m_normalGeometry = w.normalGeometry();
-    if ((m_state & Qt::WindowMaximized) && (!m_normalGeometry.isValid() || m_normalGeometry == m_geometry)) {
-        // Qt missed the size to return to (xfwm4 resizes before it says the window
-        // is maximised): only the window manager knows it, so ask it back.
-        w.setWindowState(m_state & ~Qt::WindowMaximized);
-        awaitGeometryChange(w, m_geometry, 1000);
-        m_normalGeometry = w.geometry() != m_geometry ? w.geometry() : QRect();
-    }
+    // The place last seen in the normal state, where it was followed; the window
+    // is never unmaximised to learn it (the user would see it shrink).
+    const NormalPlace *seen = normalPlace(w);
+    if ((m_state & Qt::WindowMaximized) && seen && seen->last().isValid())
+        m_normalGeometry = seen->last();
+    if (m_normalGeometry == m_geometry)
+        m_normalGeometry = QRect();
     m_away = true;
     w.hide();
 }

@@ -21,6 +21,11 @@ public:
     StepAside(const StepAside &) = delete;
     StepAside &operator=(const StepAside &) = delete;
 
+    // Follows the window's place and size while it is neither maximised nor full
+    // screen, from now on: what it returns to when unmaximised, for a window
+    // that steps aside maximised.
+    static void watch(QWidget &window);
+
     // Hides the window, remembering how it stood. Nothing happens to a hidden one.
     void leave();
     // Shows it again as it stood; nothing when it never left.

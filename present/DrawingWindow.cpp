@@ -2,7 +2,9 @@
 
 #include "canvas/ToolState.h"
 #include "forms/Platform.h"
+#include "forms/X11Window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,15 +15,31 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTabletEvent>
+#include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <cmath>
 #include <cstring>
 
 namespace present {
 
+namespace {
+
+// On X11 past the window manager; elsewhere (Wayland) the compositor shows it
+// full screen.
+Qt::WindowFlags modeFlags()
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (forms::x11::active())
+        flags |= Qt::X11BypassWindowManagerHint;
+    return flags;
+}
+
+} // namespace
+
 DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_document(std::make_unique<Document>(screen, tools)), m_tools(tools), m_platform(platform)
+    : QWidget(nullptr, modeFlags()), m_document(std::make_unique<Document>(screen, tools)), m_tools(tools),
+      m_platform(platform), m_bypass(windowFlags() & Qt::X11BypassWindowManagerHint)
 {
     setObjectName(QStringLiteral("DrawingWindow"));
     setWindowTitle(QStringLiteral("画面に描く - Sketrin"));
@@ -41,12 +59,17 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
     if (on) {
         setScreen(on);
         setGeometry(on->geometry());
+        // A screen's top-left is the same in device and logical pixels; the
+        // frozen picture has the monitor's device size.
+        m_native = QRect(on->geometry().topLeft(), screen.size());
     }
     showTool();
 }
 
 DrawingWindow::~DrawingWindow()
 {
+    qApp->removeEventFilter(this);
+    holdKeyboard(false);
     m_document->setChangeListener({});
     m_tools.removeListener(m_toolListener);
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, m_compressed);
@@ -60,6 +83,67 @@ void DrawingWindow::showTool()
     } else {
         unsetCursor();
     }
+}
+
+void DrawingWindow::showOverScreen()
+{
+    if (!m_bypass) {
+        showFullScreen();
+        raise();
+        activateWindow();
+        return;
+    }
+    // The native window exists, and has its place, before it is mapped.
+    winId();
+    qApp->installEventFilter(this);
+    forms::x11::placeExactly(*windowHandle(), m_native);
+    show();
+    raise();
+    activateWindow();
+}
+
+void DrawingWindow::holdKeyboard(bool hold)
+{
+    if (!m_bypass || !windowHandle() || hold == m_keyboardHeld)
+        return;
+    if (hold) {
+        // The focus too, for the input method: Qt gives it to the window it
+        // last saw active, and a dialog may have had it since.
+        forms::x11::giveFocus(std::uint32_t(winId()));
+        m_keyboardHeld = windowHandle()->setKeyboardGrabEnabled(true);
+    } else {
+        windowHandle()->setKeyboardGrabEnabled(false);
+        m_keyboardHeld = false;
+    }
+}
+
+bool DrawingWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The keyboard can be held once the window is on the screen.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
+        !QApplication::activeModalWidget())
+        holdKeyboard(true);
+    // A click on the mode brings it back over a window of ours that was clicked.
+    if (watched == this && event->type() == QEvent::MouseButtonPress && !m_keyboardHeld &&
+        !QApplication::activeModalWidget()) {
+        raise();
+        holdKeyboard(true);
+    }
+    // One of the program's dialogs (the colour, saving, a message): it goes over
+    // the mode, with the keys, and they come back when it goes.
+    auto *other = qobject_cast<QWidget *>(watched);
+    if (other && other != this && other->isWindow() && isVisible()) {
+        if (event->type() == QEvent::WindowActivate && other->windowHandle()) {
+            holdKeyboard(false);
+            forms::x11::stackBelow(*windowHandle(), *other->windowHandle());
+        } else if (event->type() == QEvent::Hide) {
+            QTimer::singleShot(0, this, [this] {
+                if (isVisible() && !QApplication::activeModalWidget())
+                    holdKeyboard(true);
+            });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DrawingWindow::showPicture(const QRect &pictureArea)

@@ -33,7 +33,10 @@ struct PenEvent
 
 // The drawing mode's window: frameless and full-screen on the monitor it was
 // taken from, showing the frozen screen one picture pixel to a device pixel,
-// zoomed where the presenter asks, with the marks over it. Mouse, tablet and
+// zoomed where the presenter asks, with the marks over it. On X11 no window
+// manager handles it (it would animate it in, or keep a panel over it): it
+// covers exactly the monitor's device pixels, on top, at once, and holds the
+// keyboard while it is up. Mouse, tablet and
 // touch come in by one way (pen down, move, up) and go to the document in its
 // own points; keys go through the mode's key table. What needs the rest of the
 // program (the colour dialog, saving, leaving) it asks for with a signal.
@@ -46,6 +49,8 @@ public:
     ~DrawingWindow() override;
 
     Document &document() { return *m_document; }
+    // Puts the window up over the whole monitor, with the keyboard.
+    void showOverScreen();
     const Zoom &zoom() const { return m_zoom; }
     // What the mode shows, to save, copy or hand back: a composition the input
     // method holds is confirmed first, and a mark in progress ends.
@@ -63,6 +68,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -95,6 +101,8 @@ private:
     void confirmText();
     // Input method on while text is being typed, off otherwise.
     void showTyping();
+    // The keyboard, held while the window is up and none of the program's dialogs is.
+    void holdKeyboard(bool hold);
 
     std::unique_ptr<Document> m_document;
     canvas::ToolState &m_tools;
@@ -111,6 +119,9 @@ private:
     bool m_shapeMovePending = false;
     PenEvent m_shapeMove;
     bool m_compressed = true; // the application's motion compression, given back on leaving
+    QRect m_native;           // the monitor, in device pixels
+    bool m_bypass = false;    // no window manager handles the window (X11)
+    bool m_keyboardHeld = false;
 };
 
 } // namespace present

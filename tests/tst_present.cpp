@@ -11,6 +11,7 @@
 #include "canvas/ToolState.h"
 #include "forms/ScreenCapture.h"
 #include "present/Document.h"
+#include "forms/StepAside.h"
 #include "present/Zoom.h"
 
 #include "forms/ScriptedPlatform.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 
 using namespace testing;
 
@@ -62,6 +64,29 @@ int inkAcross(const QImage &image, int x)
 }
 
 using Points = QList<QPoint>;
+
+// Calls `seen` on each event of one type that reaches an object.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject &watched, QEvent::Type type, std::function<void()> seen)
+        : m_type(type), m_seen(std::move(seen))
+    {
+        watched.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            m_seen();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_seen;
+};
 
 // The mode's window alone over a white screen, on the scripted platform.
 struct ModeWindow
@@ -876,6 +901,120 @@ private slots:
         QCOMPARE(f.surface().pixel(10, 10), screen.pixel(10, 10));
         w.CmdUndo_Click();
         QCOMPARE(countPixels(f.surface(), Black, QRect(20, 15, 41, 10)), 41); // the stroke from before
+    }
+
+    // The main window around the mode: it steps aside only when it shows on the
+    // monitor taken, and leaving gives the keys back where they were pressed
+    // without bringing it over the program that had them.
+    void mainWindowAroundTheMode_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("aside");
+        QTest::addColumn<bool>("activeAfter"); // shown again activated, raised
+        QTest::newRow("the key pressed in it") << "active" << true << true;
+        QTest::newRow("the key pressed in another program") << "behind" << true << false;
+        QTest::newRow("minimised") << "minimised" << false << false;
+        QTest::newRow("on another monitor") << "elsewhere" << false << false;
+    }
+    void mainWindowAroundTheMode()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, aside);
+        QFETCH(bool, activeAfter);
+        MainFixture f;
+        Main &w = *f.w;
+        QWidget other; // the presenter's program
+        other.setWindowTitle(QStringLiteral("slides"));
+        if (before == QLatin1String("active")) {
+            w.activateWindow();
+        } else if (before == QLatin1String("minimised")) {
+            w.showMinimized();
+        } else {
+            if (before == QLatin1String("elsewhere"))
+                w.move(w.screen()->geometry().topRight() + QPoint(200, 0));
+            other.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&other));
+            other.activateWindow();
+        }
+        if (before != QLatin1String("minimised"))
+            QTRY_COMPARE(w.isActiveWindow(), before == QLatin1String("active"));
+        f.platform.captureAnswers.push_back(screenPattern(QSize(320, 200), 1));
+        w.CmdDrawOnScreen_Click();
+        QVERIFY(w.drawingWindow());
+        QCOMPARE(!w.isVisible(), aside);
+        // Whether the window system is to activate it (the offscreen platform
+        // activates every window it shows, X11 window managers do as asked).
+        std::optional<bool> activated;
+        EventCounter shows(*w.windowHandle(), QEvent::Show,
+                           [&] { activated = !w.windowHandle()->property("_q_showWithoutActivating").toBool(); });
+        QCOMPARE(w.isMinimized(), before == QLatin1String("minimised"));
+        QTest::keyClick(w.drawingWindow(), Qt::Key_Escape);
+        QTRY_VERIFY(!w.drawingWindow());
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.isMinimized(), before == QLatin1String("minimised"));
+        QCOMPARE(activated.has_value(), aside);
+        QCOMPARE(activated.value_or(activeAfter), activeAfter);
+        if (activeAfter)
+            QTRY_VERIFY(w.isActiveWindow());
+        QVERIFY(w.tools().pictureLoaded());
+    }
+
+    // Every key that ends the mode: Alt+F4 too, which no window manager sees
+    // while the mode holds the keyboard.
+    void keysThatLeave_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(Qt::NoModifier);
+        QTest::newRow("Ctrl+Shift+D") << int(Qt::Key_D) << int(Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::newRow("Alt+F4") << int(Qt::Key_F4) << int(Qt::AltModifier);
+    }
+    void keysThatLeave()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        MainFixture f;
+        f.platform.captureAnswers.push_back(screenPattern(QSize(320, 200), 1));
+        f.w->CmdDrawOnScreen_Click();
+        QVERIFY(f.w->drawingWindow());
+        QTest::keyClick(f.w->drawingWindow(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_VERIFY(!f.w->drawingWindow());
+        QVERIFY(f.w->isVisible());
+    }
+
+    // A maximised window steps aside and comes back maximised, never shown
+    // unmaximised meanwhile, and keeps the size to return to, also where the
+    // window manager resized it before it said it was maximised.
+    void maximisedWindowStepsAside_data()
+    {
+        QTest::addColumn<bool>("resizedFirst");
+        QTest::newRow("state, then size") << false;
+        QTest::newRow("size, then state (xfwm4)") << true;
+    }
+    void maximisedWindowStepsAside()
+    {
+        QFETCH(bool, resizedFirst);
+        QWidget window;
+        forms::StepAside::watch(window);
+        const QRect normal(QPoint(60, 50), QSize(300, 200));
+        window.setGeometry(normal);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.geometry(), normal);
+        if (resizedFirst)
+            window.setGeometry(window.screen()->availableGeometry());
+        window.setWindowState(Qt::WindowMaximized);
+        QTRY_VERIFY(window.geometry() != normal);
+        int unmaximised = 0;
+        EventCounter states(window, QEvent::WindowStateChange, [&] { unmaximised += !window.isMaximized(); });
+        {
+            forms::StepAside aside(window);
+            aside.leave();
+            QVERIFY(aside.away() && !window.isVisible());
+        }
+        QCOMPARE(unmaximised, 0);
+        QVERIFY(window.isVisible() && window.isMaximized());
+        QCOMPARE(window.normalGeometry(), normal);
     }
 
     // The key does nothing while a dialog waits for an answer: leaving would take

@@ -701,6 +701,67 @@ if command -v openbox >/dev/null; then
     keys Escape
     check "openbox: the $3 window then closes with Esc" within 10 unmapped "$D"
   done
+  # The drawing mode called up from another program, and left: the keys go back
+  # to that program, and nothing is raised over it; a minimised main window
+  # stays minimised; a maximised one is not seen at another size meanwhile.
+  "$(dirname "$PROBE")/patternwindow" 60 120 >/dev/null 2>&1 &
+  PATTERN_PID=$!
+  within 10 eval '[ -n "$(xdotool search --onlyvisible --name "^pattern$")" ]'
+  PATTERN_WID=$(xdotool search --onlyvisible --name '^pattern$' | head -n1)
+  lower() { # WINDOW OTHER: WINDOW is under OTHER in the window manager's stacking
+    local ids i=0 a=-1 b=-1 w
+    ids=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
+    for w in $ids; do
+      [ "$w" = "$(printf '0x%x' "$1")" ] && a=$i
+      [ "$w" = "$(printf '0x%x' "$2")" ] && b=$i
+      i=$((i + 1))
+    done
+    [ "$a" -ge 0 ] && [ "$b" -gt "$a" ]
+  }
+  draw_from() { # WINDOW: Ctrl+Shift+D pressed in it, then Esc
+    xdotool windowactivate --sync "$1" 2>/dev/null
+    within 5 eval '[ "$(xdotool getwindowfocus)" = "$1" ]'
+    xdotool key ctrl+shift+d
+    mode_up && sleep 0.5
+    xdotool key Escape
+    mode_gone && sleep 0.5
+  }
+  draw_from "$PATTERN_WID"
+  check "openbox: after the mode the keys go back to the program they were pressed in" \
+    within 5 eval '[ "$(xdotool getwindowfocus)" = "$PATTERN_WID" ]'
+  check "openbox: ... and Sketrin's main window is back, not over that program" \
+    eval 'mapped "$WID" && lower "$WID" "$PATTERN_WID"'
+  xdotool windowminimize "$WID"
+  within 10 unmapped "$WID"
+  draw_from "$PATTERN_WID"
+  sleep 0.5
+  check "openbox: a minimised main window stays minimised through the mode" \
+    eval 'unmapped "$WID" && [ "$(wm_state "$WID")" = "HIDDEN " ]'
+  xdotool windowactivate "$WID" 2>/dev/null
+  within 10 mapped "$WID" && within 10 settled "$WID"
+  title_dclick
+  within 10 eval '[ -n "$(wm_state "$WID")" ]' && within 10 settled "$WID"
+  maximised=$(client "$WID")
+  # The size while on the screen, seen twice in a row: one look may fall between
+  # the window going (openbox gives a withdrawn window its normal size) and its state.
+  shown_size() { xwininfo -id "$1" 2>/dev/null | awk '/Map State/{m=$3} /^ *Width/{w=$2} /^ *Height/{h=$2}
+    END{if (m == "IsViewable") print w, h}'; }
+  (while :; do
+    a=$(shown_size "$WID")
+    [ -n "$a" ] && [ "$a" = "$(shown_size "$WID")" ] && echo "$a"
+    sleep 0.01
+  done) >"$OUT/maximised-sizes" 2>/dev/null &
+  WATCH_PID=$!
+  draw_from "$WID"
+  kill "$WATCH_PID" 2>/dev/null
+  check "openbox: a maximised main window is seen at no other size through the mode" \
+    eval '[ -s "$OUT/maximised-sizes" ] && ! grep -vxF "$(echo "$maximised" | cut -d" " -f3-4)" "$OUT/maximised-sizes"'
+  check "openbox: ... and comes back maximised, with the keys" \
+    eval '[ "$(client "$WID")" = "$maximised" ] && [ -n "$(wm_state "$WID")" ] && [ "$(xdotool getwindowfocus)" = "$WID" ]'
+  title_dclick
+  within 10 eval '[ -z "$(wm_state "$WID")" ]' && within 10 settled "$WID"
+  kill "$PATTERN_PID" 2>/dev/null
+
   # Alt+F4 closes the drawing mode's window as the window manager does: the mode
   # ends as with Esc, and Sketrin, its main window away meanwhile, goes on.
   xdotool windowactivate --sync "$WID" 2>/dev/null
@@ -721,6 +782,32 @@ if command -v openbox >/dev/null; then
 else
   echo "openbox is not installed: the window manager phase is skipped"
 fi
+
+# === the mode's window on a scaled screen, with no window manager =================
+# At x1.5 Qt's logical size of a 1280 x 1024 monitor is 853 x 683, which it would
+# map to 1280 x 1025: the mode's window is exactly the monitor's device pixels.
+fdfile=$(mktemp)
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
+SCALED_XVFB=$!
+for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+(
+  export DISPLAY=":$(head -n1 "$fdfile")" QT_SCALE_FACTOR=1.5
+  "$APP" >"$OUT/scaled.log" 2>&1 &
+  SCALED_PID=$!
+  timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' >/dev/null
+  sleep 0.5
+  xdotool key ctrl+shift+d
+  mode_up
+  M=$(xdotool search --onlyvisible --name '画面に描く' | head -n1)
+  size=$(xwininfo -id "${M:-0}" 2>/dev/null | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+    /^ *Width/{w=$2} /^ *Height/{h=$2} END{print w "x" h "+" x "+" y}')
+  echo "the mode's window at x1.5: $size"
+  kill "$SCALED_PID" 2>/dev/null
+  [ "$size" = "1280x1024+0+0" ]
+) && scaled=yes || scaled=no
+kill "$SCALED_XVFB" 2>/dev/null
+rm -f "$fdfile"
+check "x1.5 with no window manager: the mode's window covers exactly the 1280 x 1024 monitor" equal "$scaled" yes
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

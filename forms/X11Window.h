@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QRect>
+#include <cstdint>
+
+class QWindow;
+
+namespace forms::x11 {
+
+// What the X server alone can do for a top-level window: nothing on the other
+// platforms (Wayland, offscreen), where each of these answers 0 or false.
+
+// True when the program runs on X11.
+bool active();
+// The window that has the keyboard focus now; 0 when there is none or none known.
+std::uint32_t inputFocus();
+// Gives the keyboard focus back to a window that had it, if it is still on the
+// screen. False when it is gone (or this is not X11).
+bool giveFocus(std::uint32_t window);
+// The top-level window just above `window` in the stacking (as the window
+// manager keeps it, or the X server without one); 0 when it is the top one.
+std::uint32_t windowAbove(QWindow &window);
+// Puts `window`, just mapped again, back just below `sibling` (from windowAbove):
+// where it was in the stacking before it went away.
+void restackBelow(QWindow &window, std::uint32_t sibling);
+// Places a window at exactly these device pixels and on top of all others, before
+// it is mapped: Qt rounds a scaled window's logical size, one row or column past
+// the monitor at x1.5.
+void placeExactly(QWindow &window, const QRect &native);
+// Stacks `window` (one of ours that no window manager handles) just below the
+// top-level window that holds `over` (a dialog, framed by the window manager).
+void stackBelow(QWindow &window, QWindow &over);
+
+} // namespace forms::x11
