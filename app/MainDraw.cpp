@@ -4,7 +4,9 @@
 
 #include "forms/App.h"
 #include "forms/GlobalShortcut.h"
+#include "forms/ScreenCapture.h"
 #include "forms/StepAside.h"
+#include "forms/UserScreen.h"
 #include "present/DrawingWindow.h"
 
 #include <QApplication>
@@ -26,9 +28,15 @@ void Main::CmdDrawOnScreen_Click()
 
 void Main::enterDrawingMode()
 {
+    // The key or `sketrin --draw` again while the screen is being taken (the
+    // desktop may be asking the user's leave): the wait ends, the window comes back.
+    if (!m_drawing && m_drawingAside && forms::screenCaptureWaiting()) {
+        forms::cancelScreenCapture();
+        return;
+    }
     // Not over a dialog that waits for an answer: it would keep the mode from
     // taking any input.
-    if (m_drawing || QApplication::activeModalWidget())
+    if (m_drawing || m_drawingAside || QApplication::activeModalWidget())
         return;
     endStroke();
     // The monitor under the pointer, as it is, without this window on it.
@@ -37,11 +45,15 @@ void Main::enterDrawingMode()
         on = screen();
     m_drawingAside = std::make_unique<forms::StepAside>(*this);
     stepAside(*m_drawingAside);
+    // On Wayland the pointer is known only over our own windows: the desktop
+    // says where the user is.
+    if (forms::screenshotsNeedThePortal())
+        on = forms::screenOfTheUser(screen());
     const std::optional<QImage> shot = m_platform.captureScreen(on);
     if (!shot) {
         comeBack(*m_drawingAside);
         m_drawingAside.reset();
-        m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
+        m_platform.MsgBox(forms::captureFailureMessage(), forms::vbCritical, forms::AppTitle());
         return;
     }
     m_drawing = std::make_unique<present::DrawingWindow>(*shot, on, m_tools, m_platform);
