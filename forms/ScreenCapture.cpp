@@ -1,6 +1,8 @@
 #include "forms/ScreenCapture.h"
 
 #include "forms/RegularFile.h"
+#include "wayland/Connection.h"
+#include "wayland/ScreenCopy.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -145,6 +147,24 @@ std::optional<QImage> readAnswer(const QVariantMap &results, const timespec &ask
     return image;
 }
 
+// The monitor's own pixels, where the compositor hands them out: exact, where
+// the portal renders the whole desktop at one scale.
+std::optional<QImage> copyFromTheCompositor(QScreen *screen)
+{
+    // SKETRIN_SCREENSHOT=portal takes the portal's way all the same.
+    if (!screen || qgetenv("SKETRIN_SCREENSHOT") == "portal")
+        return std::nullopt;
+    const std::unique_ptr<wayland::Connection> connection = wayland::Connection::open();
+    if (!connection || !wayland::offersScreenCopy(*connection))
+        return std::nullopt;
+    std::optional<QImage> image = wayland::copyOutput(*connection, screen->name(), screen->geometry().topLeft());
+    const qreal scale = screen->devicePixelRatio();
+    if (!image || image->size() != (QSizeF(screen->geometry().size()) * scale).toSize())
+        return std::nullopt;
+    image->setDevicePixelRatio(scale);
+    return image;
+}
+
 } // namespace
 
 CaptureOutcome lastCaptureOutcome()
@@ -182,6 +202,10 @@ std::optional<QImage> grabScreen(QScreen *screen)
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screenshotsNeedThePortal()) {
+        if (std::optional<QImage> exact = copyFromTheCompositor(screen)) {
+            outcome = CaptureOutcome::Taken;
+            return exact;
+        }
         // The portal takes the whole desktop: only the monitor asked for is kept.
         const std::optional<QImage> desktop = portalScreenshot();
         if (!desktop || !screen)

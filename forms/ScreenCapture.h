@@ -11,9 +11,10 @@ namespace forms {
 // Takes the whole of a screen, in its device pixels.
 //
 // X11 lets a program read the screen: Qt's screen grabbing does it. Wayland does
-// not; there the desktop's screenshot portal (org.freedesktop.portal.Screenshot
-// on the session bus) takes it, without asking, and answers on the request's
-// Response signal with the file it wrote.
+// not. There a compositor that offers the screen copy protocol (the wlroots
+// ones) hands out the monitor's own pixels; elsewhere the desktop's screenshot
+// portal (org.freedesktop.portal.Screenshot on the session bus) takes the whole
+// desktop and answers on the request's Response signal with the file it wrote.
 std::optional<QImage> grabScreen(QScreen *screen);
 
 // The portal's way, for Wayland. Empty when the portal is missing, refuses, or

@@ -63,8 +63,8 @@ QString kwinActiveOutput()
     const QString service = QStringLiteral("org.kde.KWin");
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(service).value())
         return {};
-    QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/KWin"), service,
-                                                       QStringLiteral("activeOutputName"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/KWin"), service, QStringLiteral("activeOutputName"));
     call.setAutoStartService(false);
     const QDBusMessage answer = bus.call(call, QDBus::Block, 2000);
     if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
