@@ -4,6 +4,7 @@
 #include "wayland/Connection.h"
 #include "wayland/ScreenCopy.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -99,7 +100,9 @@ class LateAnswer : public QObject
     Q_OBJECT
 
 public:
-    LateAnswer(const QStringList &requests, const timespec &asked) : m_requests(requests), m_asked(asked)
+    // Owned by the application: it goes with it at the latest.
+    LateAnswer(const QStringList &requests, const timespec &asked)
+        : QObject(QCoreApplication::instance()), m_requests(requests), m_asked(asked)
     {
         m_requests.removeDuplicates();
         for (const QString &path : m_requests)

@@ -9,7 +9,8 @@
 // bound, reports it pressed. It binds them on BindShortcuts; with
 // --binds-with-session first it binds those that come with CreateSession, says
 // so in its answer, and BindShortcuts opens its "settings". What it was sent it
-// prints on standard output.
+// prints on standard output. --answer-after MS first holds each screenshot's
+// answer back that long (50 ms otherwise).
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
@@ -33,6 +34,7 @@ public:
     QString file;
     bool temporary = false;
     int made = 0;
+    int delay = 50; // before the answer, in milliseconds
 
 public slots:
     QDBusObjectPath Screenshot(const QString &, const QVariantMap &options, const QDBusMessage &message)
@@ -42,7 +44,7 @@ public slots:
         const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + QLatin1Char('/') +
                                options.value(QStringLiteral("handle_token")).toString();
         if (mode != QLatin1String("silent")) {
-            QTimer::singleShot(50, this, [this, handle] {
+            QTimer::singleShot(delay, this, [this, handle] {
                 QDBusMessage response = QDBusMessage::createSignal(
                     handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
                 QVariantMap results;
@@ -64,6 +66,8 @@ public slots:
                 }
                 response << uint(ok ? 0 : 1) << results;
                 QDBusConnection::sessionBus().send(response);
+                std::printf("answered\n");
+                std::fflush(stdout);
             });
         }
         return QDBusObjectPath(handle);
@@ -188,6 +192,11 @@ int main(int argc, char *argv[])
     Portal portal;
     auto *shortcuts = new Shortcuts(&portal);
     shortcuts->bindsWithSession = args.removeAll(QStringLiteral("--binds-with-session")) > 0;
+    const int late = args.indexOf(QStringLiteral("--answer-after"));
+    if (late > 0) {
+        portal.delay = args.value(late + 1).toInt();
+        args.remove(late, 2);
+    }
     portal.mode = args.value(1);
     portal.file = args.value(2);
     portal.temporary = args.value(3) == QLatin1String("temporary");

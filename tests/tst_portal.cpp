@@ -155,6 +155,20 @@ private slots:
                  QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
     }
 
+    // The user allows the capture after the program stopped waiting: the file
+    // the portal then makes for it goes all the same.
+    void lateAnswer()
+    {
+        const QString shots = dir.filePath(QStringLiteral("late"));
+        QVERIFY(QDir(shots).removeRecursively() && QDir().mkpath(shots));
+        startPortal({QStringLiteral("--answer-after"), QStringLiteral("1500"), QStringLiteral("new"), shots});
+        QVERIFY(!forms::portalScreenshot(200));
+        QCOMPARE(forms::lastCaptureOutcome(), forms::CaptureOutcome::Unanswered);
+        QByteArray said; // the macro reads more than once
+        QTRY_VERIFY_WITH_TIMEOUT((said += portal.readAll()).contains("answered"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(shots).entryList(QDir::Files).size(), 0, 60000);
+    }
+
     // The global shortcuts portal binds Ctrl+Shift+D and reports it pressed:
     // the key comes with the session, under the same session token on every
     // run, and BindShortcuts is called only where the session did not bind it.
