@@ -4,6 +4,7 @@
 
 #include "forms/GlobalShortcut.h"
 #include "forms/QtPlatform.h"
+#include "forms/ScriptedPlatform.h"
 #include "forms/ScreenCapture.h"
 #include "present/DrawingWindow.h"
 
@@ -153,6 +154,54 @@ private slots:
         QCOMPARE(forms::lastCaptureOutcome(), outcome);
         QCOMPARE(forms::captureFailureMessage(),
                  QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
+    }
+
+    // While the screen is being taken the desktop may wait on its user: the
+    // calling key, or `sketrin --draw`, ends the wait, and the main window comes
+    // back saying what the desktop asks.
+    void theKeyAgainEndsTheWait_data()
+    {
+        QTest::addColumn<bool>("command"); // the key's command, or the entry `sketrin --draw` knocks on
+        QTest::newRow("the key") << true;
+        QTest::newRow("sketrin --draw") << false;
+    }
+    void theKeyAgainEndsTheWait()
+    {
+        QFETCH(bool, command);
+        startPortal({QStringLiteral("silent")});
+        struct PortalPlatform : forms::ScriptedPlatform
+        {
+            std::optional<QImage> captureScreen(QScreen *) override
+            {
+                ++captures;
+                return forms::portalScreenshot(3600000);
+            }
+        };
+        PortalPlatform platform;
+        Main window(platform);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(300, &window, [&] {
+            QVERIFY(forms::screenCaptureWaiting());
+            if (command)
+                window.CmdDrawOnScreen_Click();
+            else
+                window.enterDrawingMode();
+        });
+        {
+            Watchdog watchdog(60, "a capture the key should have ended");
+            window.CmdDrawOnScreen_Click();
+        }
+        QCOMPARE(platform.captures, 1);
+        QVERIFY(!window.drawingWindow());
+        QVERIFY(window.isVisible());
+        QCOMPARE(platform.msgBoxes.size(), 1);
+        QCOMPARE(platform.msgBoxes.first().prompt,
+                 QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
+        // And the key works again afterwards.
+        QTimer::singleShot(300, &window, [&] { forms::cancelScreenCapture(); });
+        window.CmdDrawOnScreen_Click();
+        QCOMPARE(platform.captures, 2);
     }
 
     // The user allows the capture after the program stopped waiting: the file
