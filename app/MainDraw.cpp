@@ -4,8 +4,10 @@
 
 #include "forms/App.h"
 #include "forms/GlobalShortcut.h"
+#include "forms/ScreenCapture.h"
 #include "forms/StepAside.h"
 #include "forms/X11Window.h"
+#include "forms/UserScreen.h"
 #include "present/DrawingWindow.h"
 
 #include <QApplication>
@@ -39,9 +41,15 @@ void Main::drawRequested(const QString &file)
 
 void Main::enterDrawingMode()
 {
+    // The key or `sketrin --draw` again while the screen is being taken (the
+    // desktop may be asking the user's leave): the wait ends, the window comes back.
+    if (!m_drawing && m_drawingAside && forms::screenCaptureWaiting()) {
+        forms::cancelScreenCapture();
+        return;
+    }
     // Not over a dialog that waits for an answer: it would keep the mode from
     // taking any input.
-    if (m_drawing || QApplication::activeModalWidget())
+    if (m_drawing || m_drawingAside || QApplication::activeModalWidget())
         return;
     endStroke();
     // An open menu would be taken into the picture, frozen.
@@ -55,15 +63,21 @@ void Main::enterDrawingMode()
     m_focusBeforeDrawing = forms::x11::inputFocus();
     m_aboveBeforeDrawing = windowHandle() ? forms::x11::windowAbove(*windowHandle()) : 0;
     m_drawingAside = std::make_unique<forms::StepAside>(*this);
-    // Off that monitor only if it shows there: a minimised window, or one on
-    // another monitor, stays as it is, and there is nothing to wait for.
-    if (showsOn(on))
+    if (forms::screenshotsNeedThePortal()) {
         stepAside(*m_drawingAside);
+        // On Wayland the pointer is known only over our own windows: the desktop
+        // says where the user is.
+        on = forms::screenOfTheUser(screen());
+    } else if (showsOn(on)) {
+        // Off that monitor only if it shows there: a minimised window, or one on
+        // another monitor, stays as it is, and there is nothing to wait for.
+        stepAside(*m_drawingAside);
+    }
     const std::optional<QImage> shot = m_platform.captureScreen(on);
     if (!shot) {
         comeBack(*m_drawingAside, m_activeBeforeDrawing);
         m_drawingAside.reset();
-        m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
+        m_platform.MsgBox(forms::captureFailureMessage(), forms::vbCritical, forms::AppTitle());
         return;
     }
     m_drawing = std::make_unique<present::DrawingWindow>(*shot, on, m_tools, m_platform);

@@ -3,6 +3,7 @@
 
 #include "forms/App.h"
 #include "forms/ScratchFolder.h"
+#include "forms/ScreenCapture.h"
 #include "forms/StepAside.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
@@ -215,7 +216,7 @@ void Main::CmdScreenCapture_Click()
     comeBack(aside);
     if (!shot) {
         m_platform.setScreenMousePointer(forms::vbDefault);
-        m_platform.MsgBox(QStringLiteral("画面を取り込めませんでした。"), forms::vbCritical, forms::AppTitle());
+        m_platform.MsgBox(forms::captureFailureMessage(), forms::vbCritical, forms::AppTitle());
         return;
     }
     loadPictureWithoutFile(*shot, QStringLiteral("取り込んだ画面"));

@@ -59,9 +59,43 @@ QString newToken()
     return QStringLiteral("sketrin%1").arg(QRandomGenerator::global()->generate());
 }
 
+// The same session token on every run: a desktop that keeps bindings by
+// session finds this run's key where the last run left it.
+const QString SessionToken = QStringLiteral("sketrin");
+
 } // namespace
 
 Q_DECLARE_METATYPE(PortalShortcut)
+
+namespace {
+
+PortalShortcut drawShortcut()
+{
+    PortalShortcut shortcut;
+    shortcut.id = ShortcutId;
+    shortcut.properties.insert(QStringLiteral("description"), QStringLiteral("画面に描く"));
+    shortcut.properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+SHIFT+d"));
+    return shortcut;
+}
+
+// The ids of the shortcuts an answer says are bound (its "shortcuts", a(sa{sv})).
+QStringList boundShortcuts(const QVariantMap &results)
+{
+    const QVariant value = results.value(QStringLiteral("shortcuts"));
+    if (!value.canConvert<QDBusArgument>())
+        return {};
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("a(sa{sv})"))
+        return {};
+    QList<PortalShortcut> shortcuts;
+    argument >> shortcuts;
+    QStringList ids;
+    for (const PortalShortcut &shortcut : shortcuts)
+        ids << shortcut.id;
+    return ids;
+}
+
+} // namespace
 
 namespace forms {
 
@@ -214,7 +248,7 @@ bool GlobalShortcut::usePortal()
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     const QString token = newToken();
-    m_sessionToken = newToken();
+    m_sessionToken = SessionToken;
     bus.connect(PortalService, ownPath(QStringLiteral("request"), token), RequestInterface, QStringLiteral("Response"),
                 this, SLOT(onSessionCreated(uint, QVariantMap)));
     bus.connect(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("Activated"), this,
@@ -224,6 +258,9 @@ bool GlobalShortcut::usePortal()
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), token);
     options.insert(QStringLiteral("session_handle_token"), m_sessionToken);
+    // Some desktops bind shortcuts only when they come with the session, and
+    // open their settings for BindShortcuts.
+    options.insert(QStringLiteral("shortcuts"), QVariant::fromValue(QList<PortalShortcut>{drawShortcut()}));
     call << options;
     // The portal may be missing: the answer, or the error, comes later.
     bus.call(call, QDBus::NoBlock);
@@ -239,15 +276,13 @@ void GlobalShortcut::onSessionCreated(uint response, const QVariantMap &results)
     m_session = results.value(QStringLiteral("session_handle")).toString();
     if (m_session.isEmpty())
         m_session = ownPath(QStringLiteral("session"), m_sessionToken);
-    PortalShortcut shortcut;
-    shortcut.id = ShortcutId;
-    shortcut.properties.insert(QStringLiteral("description"), QStringLiteral("画面に描く"));
-    shortcut.properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+SHIFT+d"));
+    if (boundShortcuts(results).contains(ShortcutId))
+        return; // bound with the session already
     QDBusMessage call =
         QDBusMessage::createMethodCall(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("BindShortcuts"));
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), newToken());
-    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(QList<PortalShortcut>{shortcut})
+    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(QList<PortalShortcut>{drawShortcut()})
          << QString() << options;
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
 }

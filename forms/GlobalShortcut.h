@@ -13,7 +13,9 @@ namespace forms {
 // the program runs. On Wayland no program may grab keys; where the desktop
 // offers the global shortcuts portal (org.freedesktop.portal.GlobalShortcuts)
 // the key is bound through it, with Ctrl+Shift+D as the preferred trigger, and
-// the portal tells when it is pressed. Elsewhere there is no such key, and
+// the portal tells when it is pressed. The key comes with the session request
+// itself, under the same session token on every run; BindShortcuts follows
+// only where the session's answer does not list it as bound. Elsewhere there is no such key, and
 // `sketrin --draw` bound to a desktop shortcut does the same.
 class GlobalShortcut : public QObject
 {

@@ -4,6 +4,7 @@
 
 #include "forms/GlobalShortcut.h"
 #include "forms/QtPlatform.h"
+#include "forms/ScriptedPlatform.h"
 #include "forms/ScreenCapture.h"
 #include "present/DrawingWindow.h"
 
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 
 using namespace testing;
+
+Q_DECLARE_METATYPE(forms::CaptureOutcome)
 
 class TestPortal : public QObject
 {
@@ -59,23 +62,32 @@ private slots:
         QTest::addColumn<QStringList>("mode");
         QTest::addColumn<QString>("kind"); // of the file answered with
         QTest::addColumn<bool>("taken");
+        QTest::addColumn<bool>("kept"); // the file answered with, afterwards
         const QString answer = QStringLiteral("answer"), temporary = QStringLiteral("temporary");
-        QTest::newRow("answers with a file") << QStringList{answer} << "picture" << true;
-        // The portal's answers carry no such key: whatever it says, its file is
-        // not ours to delete.
-        QTest::newRow("says its picture is temporary") << QStringList{answer, temporary} << "picture" << true;
-        QTest::newRow("names a file that is no picture") << QStringList{answer, temporary} << "text" << false;
-        QTest::newRow("names a named pipe") << QStringList{answer} << "fifo" << false;
-        QTest::newRow("refuses") << QStringList{QStringLiteral("refuse")} << "" << false;
-        QTest::newRow("no portal") << QStringList{} << "" << false;
+        QTest::newRow("answers with a file") << QStringList{answer} << "picture" << true << true;
+        // The portal's answers carry no such key: whatever it says, a file that
+        // was there before the request is not ours to delete.
+        QTest::newRow("says its picture is temporary") << QStringList{answer, temporary} << "picture" << true << true;
+        QTest::newRow("names a file that is no picture") << QStringList{answer, temporary} << "text" << false << true;
+        QTest::newRow("names a named pipe") << QStringList{answer} << "fifo" << false << true;
+        QTest::newRow("refuses") << QStringList{QStringLiteral("refuse")} << "" << false << true;
+        QTest::newRow("no portal") << QStringList{} << "" << false << true;
+        // A new file for each capture, in the home or pictures folder: it goes.
+        QTest::newRow("makes a new file") << QStringList{QStringLiteral("new")} << "folder" << true << false;
+        // A fixed name, written over in place: it was there before, so it stays.
+        QTest::newRow("writes over a file") << QStringList{QStringLiteral("overwrite")} << "picture" << true << true;
     }
     void answers()
     {
         QFETCH(QStringList, mode);
         QFETCH(QString, kind);
         QFETCH(bool, taken);
+        QFETCH(bool, kept);
         QString path;
-        if (kind == QLatin1String("picture")) {
+        if (kind == QLatin1String("folder")) {
+            path = dir.filePath(QStringLiteral("shots"));
+            QVERIFY(QDir(path).removeRecursively() && QDir().mkpath(path));
+        } else if (kind == QLatin1String("picture")) {
             path = picture(QStringLiteral("screen.png"));
         } else if (kind == QLatin1String("text")) {
             path = dir.filePath(QStringLiteral("notes.txt"));
@@ -98,30 +110,142 @@ private slots:
             image = forms::portalScreenshot(30000);
         }
         QCOMPARE(image.has_value(), taken);
+        QCOMPARE(forms::lastCaptureOutcome() == forms::CaptureOutcome::Taken, taken);
         if (taken)
             QCOMPARE(image->pixel(3, 3), qRgb(10, 200, 30));
-        if (!path.isEmpty())
-            QVERIFY(QFileInfo::exists(path));
+        if (kind == QLatin1String("folder"))
+            QCOMPARE(QDir(path).entryList(QDir::Files).size(), kept ? 1 : 0);
+        else if (!path.isEmpty())
+            QCOMPARE(QFileInfo::exists(path), kept);
     }
 
+    // A desktop asking the user's leave in a dialog nobody answers: the wait
+    // ends, after a time or when the key asks again, and the user is told why.
+    void neverAnswering_data()
+    {
+        QTest::addColumn<int>("timeoutMs"); // 0: the program's own
+        QTest::addColumn<bool>("keyAgain");
+        QTest::addColumn<forms::CaptureOutcome>("outcome");
+        QTest::newRow("gives up as told") << 1000 << false << forms::CaptureOutcome::Unanswered;
+        QTest::newRow("gives up by itself") << 0 << false << forms::CaptureOutcome::Unanswered;
+        QTest::newRow("the key again") << 3600000 << true << forms::CaptureOutcome::Cancelled;
+    }
     void neverAnswering()
     {
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, keyAgain);
+        QFETCH(forms::CaptureOutcome, outcome);
         startPortal({QStringLiteral("silent")});
+        if (keyAgain)
+            QTimer::singleShot(200, [] {
+                QVERIFY(forms::screenCaptureWaiting());
+                forms::cancelScreenCapture();
+            });
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!forms::portalScreenshot(1000));
-        QVERIFY(clock.elapsed() >= 1000); // it waited as long as it was told to
+        {
+            // Far less than the minutes a user may leave a dialog open.
+            Watchdog watchdog(60, "waiting for a portal that never answers");
+            QVERIFY(!(timeoutMs ? forms::portalScreenshot(timeoutMs) : forms::portalScreenshot()));
+        }
+        if (!keyAgain && timeoutMs)
+            QVERIFY(clock.elapsed() >= timeoutMs); // it waited as long as it was told to
+        QVERIFY(!forms::screenCaptureWaiting());
+        QCOMPARE(forms::lastCaptureOutcome(), outcome);
+        QCOMPARE(forms::captureFailureMessage(),
+                 QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
     }
 
-    // The global shortcuts portal binds Ctrl+Shift+D and reports it pressed.
+    // While the screen is being taken the desktop may wait on its user: the
+    // calling key, or `sketrin --draw`, ends the wait, and the main window comes
+    // back saying what the desktop asks.
+    void theKeyAgainEndsTheWait_data()
+    {
+        QTest::addColumn<bool>("command"); // the key's command, or the entry `sketrin --draw` knocks on
+        QTest::newRow("the key") << true;
+        QTest::newRow("sketrin --draw") << false;
+    }
+    void theKeyAgainEndsTheWait()
+    {
+        QFETCH(bool, command);
+        startPortal({QStringLiteral("silent")});
+        struct PortalPlatform : forms::ScriptedPlatform
+        {
+            std::optional<QImage> captureScreen(QScreen *) override
+            {
+                ++captures;
+                return forms::portalScreenshot(3600000);
+            }
+        };
+        PortalPlatform platform;
+        Main window(platform);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTimer::singleShot(300, &window, [&] {
+            QVERIFY(forms::screenCaptureWaiting());
+            if (command)
+                window.CmdDrawOnScreen_Click();
+            else
+                window.enterDrawingMode();
+        });
+        {
+            Watchdog watchdog(60, "a capture the key should have ended");
+            window.CmdDrawOnScreen_Click();
+        }
+        QCOMPARE(platform.captures, 1);
+        QVERIFY(!window.drawingWindow());
+        QVERIFY(window.isVisible());
+        QCOMPARE(platform.msgBoxes.size(), 1);
+        QCOMPARE(platform.msgBoxes.first().prompt,
+                 QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
+        // And the key works again afterwards.
+        QTimer::singleShot(300, &window, [&] { forms::cancelScreenCapture(); });
+        window.CmdDrawOnScreen_Click();
+        QCOMPARE(platform.captures, 2);
+    }
+
+    // The user allows the capture after the program stopped waiting: the file
+    // the portal then makes for it goes all the same.
+    void lateAnswer()
+    {
+        const QString shots = dir.filePath(QStringLiteral("late"));
+        QVERIFY(QDir(shots).removeRecursively() && QDir().mkpath(shots));
+        startPortal({QStringLiteral("--answer-after"), QStringLiteral("1500"), QStringLiteral("new"), shots});
+        QVERIFY(!forms::portalScreenshot(200));
+        QCOMPARE(forms::lastCaptureOutcome(), forms::CaptureOutcome::Unanswered);
+        QByteArray said; // the macro reads more than once
+        QTRY_VERIFY_WITH_TIMEOUT((said += portal.readAll()).contains("answered"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(shots).entryList(QDir::Files).size(), 0, 60000);
+    }
+
+    // The global shortcuts portal binds Ctrl+Shift+D and reports it pressed:
+    // the key comes with the session, under the same session token on every
+    // run, and BindShortcuts is called only where the session did not bind it.
+    void globalShortcutThroughThePortal_data()
+    {
+        QTest::addColumn<bool>("withSession");
+        QTest::newRow("binds on BindShortcuts") << false;
+        QTest::newRow("binds with the session") << true;
+    }
     void globalShortcutThroughThePortal()
     {
-        startPortal({QStringLiteral("silent")});
-        forms::GlobalShortcut key;
-        QSignalSpy pressed(&key, &forms::GlobalShortcut::activated);
-        QVERIFY(key.usePortal());
-        QVERIFY(pressed.wait(30000));
-        QVERIFY(portal.readAll().contains("bound draw-on-screen CTRL+SHIFT+d"));
+        QFETCH(bool, withSession);
+        QStringList arguments{QStringLiteral("silent")};
+        if (withSession)
+            arguments.prepend(QStringLiteral("--binds-with-session"));
+        startPortal(arguments);
+        QByteArray said;
+        for (int run = 0; run < 2; ++run) {
+            forms::GlobalShortcut key;
+            QSignalSpy pressed(&key, &forms::GlobalShortcut::activated);
+            QVERIFY(key.usePortal());
+            QVERIFY(pressed.wait(30000));
+            QVERIFY(key.portalSession().endsWith(QLatin1String("/sketrin")));
+            said += portal.readAll();
+        }
+        QCOMPARE(said.count("session sketrin with [draw-on-screen CTRL+SHIFT+d]"), 2);
+        QCOMPARE(said.count("bound draw-on-screen CTRL+SHIFT+d"), withSession ? 0 : 2);
+        QVERIFY(!said.contains("settings opened"));
     }
 
     // On Wayland (headless Weston runs this) the program itself takes the
