@@ -7,6 +7,7 @@
 #include "forms/PictureBox.h"
 #include "forms/ScratchFolder.h"
 #include "forms/StepAside.h"
+#include "app/DrawingMode.h"
 #include "present/DrawingWindow.h"
 #include "toolbar/Toolbar.h"
 
@@ -25,12 +26,7 @@ Main::Main(forms::Platform &platform, QWidget *parent) : QMainWindow(parent), m_
     createControls();
     TBar = new toolbar::Toolbar(Client, toolbarTable());
     createMenus();
-    // The drawing mode changes the one tool state too; the menus, the toolbar and
-    // the swatch follow it.
-    m_tools.addListener([this] {
-        if (m_drawing)
-            showTools();
-    });
+    createDrawingMode();
     setWindowIcon(forms::appIcon());
     setAcceptDrops(true);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());

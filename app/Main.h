@@ -34,6 +34,7 @@ class DrawingWindow;
 }
 
 struct MenuRow;
+class DrawingMode;
 
 namespace toolbar {
 class Toolbar;
@@ -92,15 +93,11 @@ public:
     void CmdScreenCapture_Click();
     // Draw on the screen: enters the drawing mode, or leaves it when it is on.
     void CmdDrawOnScreen_Click();
-    // Enters the drawing mode unless it is on already.
+    // The drawing mode (DrawingMode.h), and the main window's ways into it.
+    DrawingMode &drawingMode() { return *m_mode; }
     void enterDrawingMode();
-    // `sketrin --draw` from another process: the same as the key, or with a
-    // file, that file loaded and the mode on.
-    void drawRequested(const QString &file);
     void leaveDrawingMode();
-    present::DrawingWindow *drawingWindow() const { return m_drawing.get(); }
-    // Ctrl+Shift+D from every program, where the desktop allows it; false, with
-    // the reason, where it does not.
+    present::DrawingWindow *drawingWindow() const;
     bool grabDrawingKey(QString &why);
     void CmdPicSave_Click();
     void CmdScreenCopy_Click();
@@ -132,6 +129,7 @@ protected:
 private:
     void createControls();
     void createMenus();
+    void createDrawingMode();
     void buildMenus(const std::vector<MenuRow> &rows);
     std::vector<toolbar::ButtonRow> toolbarTable();
     // One view update per kind of change of the tool state.
@@ -171,8 +169,6 @@ private:
     // Ends a stroke still in progress: the window is about to step aside, and
     // the button will come up where no mouse-up reaches the surface.
     void endStroke();
-    // Menus and other popups close, so that no screen is taken with one open.
-    void closePopups();
 
     forms::Platform &m_platform;
     forms::CommonDialog CDialog;
@@ -188,13 +184,9 @@ private:
     int m_pastes = 0;
     std::future<QString> m_pasteWrite; // the last pasted picture's file, being written
     QString m_pasteWritePath;
-    // The drawing mode, while it is on, and the main window's place meanwhile.
-    std::unique_ptr<present::DrawingWindow> m_drawing;
-    std::unique_ptr<forms::StepAside> m_drawingAside;
-    bool m_activeBeforeDrawing = false;
-    std::uint32_t m_focusBeforeDrawing = 0; // the window the keys went to, on X11
-    std::uint32_t m_aboveBeforeDrawing = 0; // the window just over this one, on X11
-    forms::GlobalShortcut *m_drawingKey = nullptr;
+    // After the tool state, which the mode's window listens to until it goes.
+    std::unique_ptr<DrawingMode> m_mode;
+    friend class DrawingMode;
 
     // Controls
     forms::FormSurface *Client = nullptr;

@@ -82,8 +82,8 @@ void MainJournal::offerLeftOvers()
 
 bool MainJournal::penDown() const
 {
-    if (m_main.m_drawing)
-        return m_main.m_drawing->document().drawing();
+    if (m_main.drawingWindow())
+        return m_main.drawingWindow()->drawing();
     return m_main.m_tools.drawing() == true;
 }
 
@@ -91,8 +91,8 @@ QImage MainJournal::shown() const
 {
     // The drawing mode's page as shown, without Document::shown(): that would
     // end a text being typed.
-    if (m_main.m_drawing)
-        return m_main.m_drawing->document().showing();
+    if (m_main.drawingWindow())
+        return m_main.drawingWindow()->showing();
     return m_main.m_surface.visibleImage();
 }
 
@@ -104,7 +104,7 @@ void MainJournal::writeNow()
     // The main window is told of its steps, which change what it shows; in the
     // drawing mode a key or a click may have changed nothing, which the picture
     // itself then says.
-    const bool mode = m_main.m_drawing != nullptr;
+    const bool mode = m_main.drawingWindow() != nullptr;
     const QImage image = shown();
     if (image.isNull() || (mode && image == m_written))
         return;
@@ -114,7 +114,7 @@ void MainJournal::writeNow()
 
 void MainJournal::watchDrawingMode()
 {
-    QWidget *mode = m_main.m_drawing.get();
+    QWidget *mode = m_main.drawingWindow();
     if (mode == m_watched)
         return;
     if (m_watched)

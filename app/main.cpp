@@ -1,9 +1,10 @@
+#include "app/DrawingMode.h"
 #include "app/Main.h"
 #include "app/CommandLine.h"
 #include "forms/App.h"
 #include "forms/QtPlatform.h"
 #include "forms/ScratchFolder.h"
-#include "forms/SessionEntry.h"
+#include "forms/BusEntry.h"
 #include "imaging/PictureFile.h"
 #include "journal/Journal.h"
 
@@ -34,13 +35,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(forms::AppTitle());
     // `sketrin --draw` hands the request to the Sketrin already running in this
     // session, if there is one, with the file it names if it can be read.
-    if (line.draw && forms::SessionEntry::running()) {
+    if (line.draw && forms::BusEntry::running()) {
         const QString file = line.file.isEmpty() ? QString() : QFileInfo(line.file).absoluteFilePath();
         if (!file.isEmpty() && !imaging::PictureReader().read(file).ok()) {
             std::fprintf(stderr, "sketrin: cannot read %s as a picture\n", line.file.toLocal8Bit().constData());
             return 1;
         }
-        if (forms::SessionEntry::askToDraw(file))
+        if (forms::BusEntry::askToDraw(file))
             return 0;
     }
     forms::quitOnTerminationSignals();
@@ -52,9 +53,7 @@ int main(int argc, char *argv[])
     Main window(platform);
     platform.setDialogParent(&window);
     window.show();
-    forms::SessionEntry entry;
-    if (entry.open())
-        QObject::connect(&entry, &forms::SessionEntry::drawRequested, &window, &Main::drawRequested);
+    window.drawingMode().openDoor();
     QString why;
     if (!window.grabDrawingKey(why) && !why.isEmpty())
         std::fprintf(stderr, "sketrin: Ctrl+Shift+D works only in Sketrin's own windows: %s\n",

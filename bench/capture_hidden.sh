@@ -4,16 +4,15 @@
 #   bash bench/capture_hidden.sh BUILD_DIR
 set -u
 BUILD=${1:-build}
-fdfile=$(mktemp)
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
-XVFB=$!
-for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")" QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_xvfb 1024x768 || { echo "Xvfb did not start"; exit 1; }
+XVFB=$XVFB_PID
+export DISPLAY=$XVFB_DISPLAY QT_QPA_PLATFORM=xcb
 export XDG_CONFIG_HOME=$(mktemp -d) XDG_STATE_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
 "$BUILD/sketrin" >/dev/null 2>&1 &
 APP=$!
-trap 'kill $APP $XVFB 2>/dev/null; rm -f "$fdfile"' EXIT
+trap 'kill $APP $XVFB 2>/dev/null' EXIT
 WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' | head -n1)
 sleep 1
 for run in 1 2 3 4 5; do

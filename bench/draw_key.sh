@@ -6,14 +6,13 @@
 set -u
 BUILD=${1:-build-release}
 RUNS=${2:-10}
-fdfile=$(mktemp)
-Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
-XVFB=$!
-for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")" QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_xvfb 1920x1080 || { echo "Xvfb did not start"; exit 1; }
+XVFB=$XVFB_PID
+export DISPLAY=$XVFB_DISPLAY QT_QPA_PLATFORM=xcb
 export XDG_CONFIG_HOME=$(mktemp -d) XDG_STATE_HOME=$(mktemp -d) XDG_RUNTIME_DIR=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
-trap 'kill $(jobs -p) 2>/dev/null; rm -f "$fdfile"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null' EXIT
 BUS=$(dirname "$0")/../tests/session-bus.conf.in
 conf=$(mktemp)
 sed "s|@SKETRIN_TEST_BUS_SERVICES@|$(mktemp -d)|" "$BUS" >"$conf"

@@ -148,10 +148,18 @@ public:
         if (held != (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT))
             return false;
         // A key held down repeats its presses with no release between them (the
-        // connection asks for detectable repeats): the key acts once.
-        if (kind == XCB_KEY_PRESS && !m_down)
-            QMetaObject::invokeMethod(&m_owner, &GlobalShortcut::activated, Qt::QueuedConnection);
-        m_down = kind == XCB_KEY_PRESS;
+        // connection asks for detectable repeats): the key acts once. The release
+        // may never come here (a window of ours took the keyboard meanwhile), so
+        // a press long after the last one acts whatever was seen.
+        if (kind == XCB_KEY_PRESS) {
+            const bool repeat = m_down && key->time - m_lastPress < 500;
+            m_lastPress = key->time;
+            m_down = true;
+            if (!repeat)
+                QMetaObject::invokeMethod(&m_owner, &GlobalShortcut::activated, Qt::QueuedConnection);
+        } else {
+            m_down = false;
+        }
         return true;
     }
 
@@ -162,6 +170,7 @@ private:
     xcb_keycode_t m_key;
     std::vector<uint16_t> m_grabbed;
     bool m_down = false;
+    xcb_timestamp_t m_lastPress = 0;
 };
 
 namespace {

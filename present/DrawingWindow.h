@@ -55,6 +55,9 @@ public:
     // What the mode shows, to save, copy or hand back: a composition the input
     // method holds is confirmed first, and a mark in progress ends.
     QImage picture();
+    // The same as it shows now, a text being typed and all, to keep aside.
+    QImage showing() { return m_document->showing(); }
+    bool drawing() const { return m_document->drawing(); }
     // Ends a mark in progress: a dialog is about to open, or the window to go,
     // and the button may come up where this window never hears of it.
     void endMark();

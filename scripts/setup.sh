@@ -11,7 +11,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libbenchmark-dev
   fonts-ipafont-gothic fonts-noto-cjk python3
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   libxcb1-dev libxcb-xtest0-dev libxcb-damage0-dev libwayland-dev libwayland-bin
   xvfb xdotool xclip x11-apps x11-utils imagemagick xauth desktop-file-utils weston dbus-daemon openbox
   sway swaybg grim pipewire-bin xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk

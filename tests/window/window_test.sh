@@ -18,12 +18,9 @@ for tool in Xvfb xdotool xclip xwininfo import convert compare; do
 done
 
 # --- X server -------------------------------------------------------------------
-fdfile=$(mktemp)
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
-XVFB_PID=$!
-for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")"
-rm -f "$fdfile"
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+start_xvfb 1024x768 || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=$XVFB_DISPLAY
 APP_PID=""
 WM_PID=""
 cleanup() {
@@ -786,12 +783,12 @@ fi
 # === the mode's window on a scaled screen, with no window manager =================
 # At x1.5 Qt's logical size of a 1280 x 1024 monitor is 853 x 683, which it would
 # map to 1280 x 1025: the mode's window is exactly the monitor's device pixels.
-fdfile=$(mktemp)
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$fdfile" 2>/dev/null &
-SCALED_XVFB=$!
-for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+MAIN_XVFB=$XVFB_PID
+start_xvfb 1280x1024
+SCALED_XVFB=$XVFB_PID
+XVFB_PID=$MAIN_XVFB
 (
-  export DISPLAY=":$(head -n1 "$fdfile")" QT_SCALE_FACTOR=1.5
+  export DISPLAY=$XVFB_DISPLAY QT_SCALE_FACTOR=1.5
   "$APP" >"$OUT/scaled.log" 2>&1 &
   SCALED_PID=$!
   timeout 20 xdotool search --sync --onlyvisible --name '^Sketrin Ver' >/dev/null
@@ -806,7 +803,6 @@ for _ in $(seq 1 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
   [ "$size" = "1280x1024+0+0" ]
 ) && scaled=yes || scaled=no
 kill "$SCALED_XVFB" 2>/dev/null
-rm -f "$fdfile"
 check "x1.5 with no window manager: the mode's window covers exactly the 1280 x 1024 monitor" equal "$scaled" yes
 
 echo "$passed passed, $failed failed"

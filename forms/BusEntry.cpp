@@ -1,4 +1,4 @@
-#include "forms/SessionEntry.h"
+#include "forms/BusEntry.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -6,12 +6,12 @@
 
 namespace forms {
 
-const char *const SessionEntry::Service = "test.velmorasw.Sketrin";
-const char *const SessionEntry::Path = "/Sketrin";
+const char *const BusEntry::Service = "test.velmorasw.Sketrin";
+const char *const BusEntry::Path = "/Sketrin";
 
-SessionEntry::SessionEntry(QObject *parent) : QObject(parent) {}
+BusEntry::BusEntry(QObject *parent) : QObject(parent) {}
 
-SessionEntry::~SessionEntry()
+BusEntry::~BusEntry()
 {
     if (m_open) {
         QDBusConnection bus = QDBusConnection::sessionBus();
@@ -20,7 +20,7 @@ SessionEntry::~SessionEntry()
     }
 }
 
-bool SessionEntry::open()
+bool BusEntry::open()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (m_open || !bus.isConnected())
@@ -39,13 +39,13 @@ bool SessionEntry::open()
     return true;
 }
 
-bool SessionEntry::running()
+bool BusEntry::running()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     return bus.isConnected() && bus.interface()->isServiceRegistered(QString::fromLatin1(Service)).value();
 }
 
-bool SessionEntry::askToDraw(const QString &file, int timeoutMs)
+bool BusEntry::askToDraw(const QString &file, int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -61,12 +61,12 @@ bool SessionEntry::askToDraw(const QString &file, int timeoutMs)
     return running();
 }
 
-void SessionEntry::Draw()
+void BusEntry::Draw()
 {
     DrawWith(QString());
 }
 
-void SessionEntry::DrawWith(const QString &file)
+void BusEntry::DrawWith(const QString &file)
 {
     QMetaObject::invokeMethod(
         this, [this, file] { emit drawRequested(file); }, Qt::QueuedConnection);

@@ -9,7 +9,7 @@ namespace forms {
 // drawing mode, or leaves it. The knock is answered at once; the program acts
 // on it afterwards, so that no waiting on the screen or a dialog can make the
 // caller think nobody is there.
-class SessionEntry : public QObject
+class BusEntry : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "test.velmorasw.Sketrin")
@@ -18,8 +18,8 @@ public:
     static const char *const Service;
     static const char *const Path;
 
-    explicit SessionEntry(QObject *parent = nullptr);
-    ~SessionEntry() override;
+    explicit BusEntry(QObject *parent = nullptr);
+    ~BusEntry() override;
 
     // Takes the name. False when there is no bus or another program has it.
     bool open();
