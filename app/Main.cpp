@@ -1,13 +1,13 @@
 // The main window: its controls and menus, start-up, layout and exit.
 #include "app/Main.h"
 
+#include "app/DrawingMode.h"
 #include "forms/App.h"
 #include "forms/GlobalShortcut.h"
 #include "forms/LineControl.h"
 #include "forms/PictureBox.h"
 #include "forms/ScratchFolder.h"
 #include "forms/StepAside.h"
-#include "app/DrawingMode.h"
 #include "present/DrawingWindow.h"
 #include "toolbar/Toolbar.h"
 

@@ -1,10 +1,10 @@
-#include "app/DrawingMode.h"
 #include "app/Main.h"
 #include "app/CommandLine.h"
+#include "app/DrawingMode.h"
 #include "forms/App.h"
+#include "forms/BusEntry.h"
 #include "forms/QtPlatform.h"
 #include "forms/ScratchFolder.h"
-#include "forms/BusEntry.h"
 #include "imaging/PictureFile.h"
 #include "journal/Journal.h"
 

@@ -115,10 +115,7 @@ struct Window
     }
     // Four samples to a frame, as a 250 Hz pointer on a 60 Hz display sends them:
     // the window draws and repaints once the frame's samples are in.
-    void framed(QPointF at, Qt::KeyboardModifiers mods = {})
-    {
-        mouse(QEvent::MouseMove, at, mods, ++samples % 4 == 0);
-    }
+    void framed(QPointF at, Qt::KeyboardModifiers mods = {}) { mouse(QEvent::MouseMove, at, mods, ++samples % 4 == 0); }
     int samples = 0;
 };
 
@@ -180,7 +177,6 @@ void ModeTabletMoveWindow_4K(benchmark::State &state)
         QApplication::processEvents();
     };
     send(QEvent::TabletPress, QPointF(1000, 600), 0.5);
-    drag(state, QPointF(1000, 600),
-         [&](QPointF p) { send(QEvent::TabletMove, p, 0.3 + (int(p.x()) % 50) / 100.0); });
+    drag(state, QPointF(1000, 600), [&](QPointF p) { send(QEvent::TabletMove, p, 0.3 + (int(p.x()) % 50) / 100.0); });
 }
 BENCHMARK(ModeTabletMoveWindow_4K)->Unit(benchmark::kMicrosecond);

@@ -282,9 +282,9 @@ QRect Surface::drawScreen(const QRect &deviceRect, const std::function<void(QIma
     if (m_changeHook)
         m_changeHook(clip);
     draw(m_screen, clip);
-    const QRect logical(QPoint(int(std::floor(clip.left() / m_dpr)), int(std::floor(clip.top() / m_dpr))),
-                        QPoint(int(std::ceil((clip.right() + 1) / m_dpr)) - 1,
-                               int(std::ceil((clip.bottom() + 1) / m_dpr)) - 1));
+    const QRect logical(
+        QPoint(int(std::floor(clip.left() / m_dpr)), int(std::floor(clip.top() / m_dpr))),
+        QPoint(int(std::ceil((clip.right() + 1) / m_dpr)) - 1, int(std::ceil((clip.bottom() + 1) / m_dpr)) - 1));
     const QRect touched = logical.intersected(bounds());
     changed(touched);
     return touched;

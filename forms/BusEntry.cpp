@@ -50,10 +50,9 @@ bool BusEntry::askToDraw(const QString &file, int timeoutMs)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(Service), QString::fromLatin1(Path),
-                                       QString::fromLatin1(Service), file.isEmpty() ? QStringLiteral("Draw")
-                                                                                    : QStringLiteral("DrawWith"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(Service), QString::fromLatin1(Path), QString::fromLatin1(Service),
+        file.isEmpty() ? QStringLiteral("Draw") : QStringLiteral("DrawWith"));
     if (!file.isEmpty())
         call << file;
     if (bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage)

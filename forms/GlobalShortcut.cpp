@@ -291,8 +291,8 @@ void GlobalShortcut::onSessionCreated(uint response, const QVariantMap &results)
         QDBusMessage::createMethodCall(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("BindShortcuts"));
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), newToken());
-    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(QList<PortalShortcut>{drawShortcut()})
-         << QString() << options;
+    call << QVariant::fromValue(QDBusObjectPath(m_session))
+         << QVariant::fromValue(QList<PortalShortcut>{drawShortcut()}) << QString() << options;
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
 }
 

@@ -81,7 +81,9 @@ void removeIfMadeSince(const QString &path, const timespec &since)
     if (fd < 0)
         return;
     const unsigned want = STATX_TYPE | STATX_INO | STATX_BTIME | STATX_MTIME;
-    struct statx opened{}, named{};
+    struct statx opened
+    {
+    }, named{};
     const bool known = statx(fd, "", AT_EMPTY_PATH, want, &opened) == 0 &&
                        statx(AT_FDCWD, name.constData(), AT_SYMLINK_NOFOLLOW, want, &named) == 0;
     ::close(fd);
@@ -118,9 +120,8 @@ public slots:
         if (code == 0 && uri.isLocalFile())
             removeIfMadeSince(uri.toLocalFile(), m_asked);
         for (const QString &path : m_requests)
-            QDBusConnection::sessionBus().disconnect(PortalService, path, RequestInterface,
-                                                     QStringLiteral("Response"), this,
-                                                     SLOT(onResponse(uint, QVariantMap)));
+            QDBusConnection::sessionBus().disconnect(PortalService, path, RequestInterface, QStringLiteral("Response"),
+                                                     this, SLOT(onResponse(uint, QVariantMap)));
         deleteLater();
     }
 

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <optional>
 
-
 namespace imaging {
 
 namespace {

@@ -12,14 +12,14 @@
 // prints on standard output. --answer-after MS first holds each screenshot's
 // answer back that long (50 ms otherwise).
 #include <QCoreApplication>
-#include <QDir>
-#include <QImage>
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDir>
+#include <QImage>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>

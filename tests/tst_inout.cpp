@@ -325,12 +325,18 @@ private slots:
         QTest::addColumn<QString>("written");
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<int>("replace"); // the answer when asked, 0 when not asked
-        QTest::newRow(".jpe") << "a.jpe" << "a.jpe" << QByteArray("jpeg") << 0;
-        QTest::newRow(".tif") << "a.tif" << "a.tif" << QByteArray("tiff") << 0;
-        QTest::newRow(".gif cannot be written") << "a.gif" << "a.gif.png" << QByteArray("png") << 0;
-        QTest::newRow(".txt") << "notes.txt" << "notes.txt.png" << QByteArray("png") << 0;
-        QTest::newRow("replacing agreed") << "b.gif" << "b.gif.png" << QByteArray("png") << int(forms::vbOK);
-        QTest::newRow("replacing refused") << "c.gif" << "c.gif.png" << QByteArray() << int(forms::vbCancel);
+        QTest::newRow(".jpe") << "a.jpe"
+                              << "a.jpe" << QByteArray("jpeg") << 0;
+        QTest::newRow(".tif") << "a.tif"
+                              << "a.tif" << QByteArray("tiff") << 0;
+        QTest::newRow(".gif cannot be written") << "a.gif"
+                                                << "a.gif.png" << QByteArray("png") << 0;
+        QTest::newRow(".txt") << "notes.txt"
+                              << "notes.txt.png" << QByteArray("png") << 0;
+        QTest::newRow("replacing agreed") << "b.gif"
+                                          << "b.gif.png" << QByteArray("png") << int(forms::vbOK);
+        QTest::newRow("replacing refused") << "c.gif"
+                                           << "c.gif.png" << QByteArray() << int(forms::vbCancel);
     }
     void saveFollowsTheName()
     {

@@ -4,8 +4,8 @@
 
 #include "forms/GlobalShortcut.h"
 #include "forms/QtPlatform.h"
-#include "forms/ScriptedPlatform.h"
 #include "forms/ScreenCapture.h"
+#include "forms/ScriptedPlatform.h"
 #include "present/DrawingWindow.h"
 
 #include <QDBusConnection>
@@ -152,8 +152,9 @@ private slots:
             QVERIFY(clock.elapsed() >= timeoutMs); // it waited as long as it was told to
         QVERIFY(!forms::screenCaptureWaiting());
         QCOMPARE(forms::lastCaptureOutcome(), outcome);
-        QCOMPARE(forms::captureFailureMessage(),
-                 QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
+        QCOMPARE(
+            forms::captureFailureMessage(),
+            QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
     }
 
     // While the screen is being taken the desktop may wait on its user: the
@@ -196,8 +197,9 @@ private slots:
         QVERIFY(!window.drawingWindow());
         QVERIFY(window.isVisible());
         QCOMPARE(platform.msgBoxes.size(), 1);
-        QCOMPARE(platform.msgBoxes.first().prompt,
-                 QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
+        QCOMPARE(
+            platform.msgBoxes.first().prompt,
+            QStringLiteral("デスクトップが画面の取り込みの許可を求めています。許可してからもう一度お試しください。"));
         // And the key works again afterwards.
         QTimer::singleShot(300, &window, [&] { forms::cancelScreenCapture(); });
         window.CmdDrawOnScreen_Click();

@@ -10,15 +10,15 @@
 
 #include "canvas/ToolState.h"
 #include "forms/ScreenCapture.h"
-#include "present/Document.h"
 #include "forms/StepAside.h"
+#include "present/Document.h"
 #include "present/Zoom.h"
 
 #include "forms/ScriptedPlatform.h"
 
 #include <QDialog>
-#include <QMenu>
 #include <QInputMethodEvent>
+#include <QMenu>
 #include <QPointingDevice>
 #include <QTabletEvent>
 #include <QTimer>
@@ -239,14 +239,14 @@ private slots:
         QTest::newRow("ellipse") << int(S::Ellipse) << 5 << b << Points{{40, 50}, {100, 50}, {70, 30}, {70, 70}}
                                  << Points{a, b, {70, 50}, {150, 120}};
         // Arrows from (40, 60) to the right: the head's sides reach back and out.
-        QTest::newRow("arrow") << int(S::Arrow) << 5 << QPoint(150, 60) << Points{{40, 60}, {150, 60}, {132, 69}, {132, 51}}
-                               << Points{{132, 80}, {150, 120}};
-        QTest::newRow("line has no head") << int(S::Line) << 5 << QPoint(150, 60) << Points{{40, 60}, {150, 60}}
-                                          << Points{{132, 69}, {132, 51}};
-        QTest::newRow("wide pen, long head") << int(S::Arrow) << 9 << QPoint(150, 60) << Points{{110, 79}, {110, 41}}
-                                             << Points{};
-        QTest::newRow("thin pen, short head") << int(S::Arrow) << 1 << QPoint(150, 60) << Points{{150, 60}}
-                                              << Points{{110, 79}, {110, 41}};
+        QTest::newRow("arrow") << int(S::Arrow) << 5 << QPoint(150, 60)
+                               << Points{{40, 60}, {150, 60}, {132, 69}, {132, 51}} << Points{{132, 80}, {150, 120}};
+        QTest::newRow("line has no head")
+            << int(S::Line) << 5 << QPoint(150, 60) << Points{{40, 60}, {150, 60}} << Points{{132, 69}, {132, 51}};
+        QTest::newRow("wide pen, long head")
+            << int(S::Arrow) << 9 << QPoint(150, 60) << Points{{110, 79}, {110, 41}} << Points{};
+        QTest::newRow("thin pen, short head")
+            << int(S::Arrow) << 1 << QPoint(150, 60) << Points{{150, 60}} << Points{{110, 79}, {110, 41}};
     }
     void shapes()
     {
@@ -293,9 +293,9 @@ private slots:
         doc.release();
         const QImage shown = plain(doc.shown());
         for (int d : {90, 135, 180, 225, 270}) {
-            QCOMPARE(shown.pixel(on(d, 60)), Black);            // the sample
-            QCOMPARE(shown.pixel(on(d + 22.5, 59.5)), Black);   // the curve, near the circle
-            QCOMPARE(shown.pixel(on(d + 22.5, 55.4)), White);   // the straight segment's middle
+            QCOMPARE(shown.pixel(on(d, 60)), Black);          // the sample
+            QCOMPARE(shown.pixel(on(d + 22.5, 59.5)), Black); // the curve, near the circle
+            QCOMPARE(shown.pixel(on(d + 22.5, 55.4)), White); // the straight segment's middle
         }
     }
 
@@ -310,14 +310,14 @@ private slots:
         present::Document doc(screen, tools);
         doc.setHighlighter(true);
         doc.press(QPointF(20, 60));
-        for (const QPointF &p : {QPointF(60, 60), QPointF(120, 60), QPointF(95, 25), QPointF(70, 20), QPointF(70, 60),
-                                 QPointF(70, 110)})
+        for (const QPointF &p :
+             {QPointF(60, 60), QPointF(120, 60), QPointF(95, 25), QPointF(70, 20), QPointF(70, 60), QPointF(70, 110)})
             doc.move(p);
         doc.release();
         const QImage shown = plain(doc.shown());
         const QRgb once = shown.pixel(45, 60);
         QVERIFY(once != White && qBlue(once) < 200 && qRed(once) == 255); // yellow, half strength
-        QCOMPARE(shown.pixel(70, 60), once);                            // crossed
+        QCOMPARE(shown.pixel(70, 60), once);                              // crossed
         QCOMPARE(shown.pixel(70, 100), once);
         QCOMPARE(shown.pixel(30, 60), Black);
         // A colour key chooses the highlighter's colour too.
@@ -350,8 +350,8 @@ private slots:
         doc.move(QPointF(140, 50));
         doc.release();
         const QRgb marked = plain(doc.shown()).pixel(80, 50);
-        const int change = qAbs(qRed(marked) - qRed(page)) + qAbs(qGreen(marked) - qGreen(page)) +
-                           qAbs(qBlue(marked) - qBlue(page));
+        const int change =
+            qAbs(qRed(marked) - qRed(page)) + qAbs(qGreen(marked) - qGreen(page)) + qAbs(qBlue(marked) - qBlue(page));
         QVERIFY2(change >= 60, qPrintable(QString::number(change)));
         QVERIFY(qRed(marked) > qBlue(marked) && qGreen(marked) > qBlue(marked)); // yellow
         QVERIFY(doc.undo());
@@ -480,8 +480,8 @@ private slots:
         } else if (ending == QLatin1String("pen")) {
             const QPointingDevice stylus(QStringLiteral("stylus"), 7, QInputDevice::DeviceType::Stylus,
                                          QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
-            QTabletEvent touch(QEvent::TabletPress, &stylus, QPointF(300, 150), mode.mapToGlobal(QPointF(300, 150)),
-                               1, 0, 0, 0, 0, 0, Qt::NoModifier, Qt::LeftButton, Qt::LeftButton);
+            QTabletEvent touch(QEvent::TabletPress, &stylus, QPointF(300, 150), mode.mapToGlobal(QPointF(300, 150)), 1,
+                               0, 0, 0, 0, 0, Qt::NoModifier, Qt::LeftButton, Qt::LeftButton);
             QApplication::sendEvent(&mode, &touch);
         } else {
             mode.picture();
@@ -535,13 +535,11 @@ private slots:
         QTest::addColumn<int>("steps");
         const QPoint n(0, 0);
         QTest::newRow("a notch") << QList<QPoint>{{0, 120}} << QList<QPoint>{n} << 1;
-        QTest::newRow("eight eighths of a notch")
-            << QList<QPoint>(8, QPoint(0, 15)) << QList<QPoint>(8, n) << 1;
+        QTest::newRow("eight eighths of a notch") << QList<QPoint>(8, QPoint(0, 15)) << QList<QPoint>(8, n) << 1;
         QTest::newRow("seven eighths") << QList<QPoint>(7, QPoint(0, 15)) << QList<QPoint>(7, n) << 0;
         QTest::newRow("down, finely") << QList<QPoint>(16, QPoint(0, -15)) << QList<QPoint>(16, n) << -2;
         QTest::newRow("touchpad pixels") << QList<QPoint>(4, QPoint(0, 3)) << QList<QPoint>(4, QPoint(0, 10)) << 1;
-        QTest::newRow("turned back halfway")
-            << QList<QPoint>{{0, 60}, {0, -60}, {0, 60}} << QList<QPoint>(3, n) << 0;
+        QTest::newRow("turned back halfway") << QList<QPoint>{{0, 60}, {0, -60}, {0, 60}} << QList<QPoint>(3, n) << 0;
     }
     void wheelTurnsAddUp()
     {
@@ -565,8 +563,8 @@ private slots:
         w.tools.selectPen(3);
         QTest::mousePress(&mode, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 20));
         for (const QPoint &p : {QPoint(60, 30), QPoint(150, 120), QPoint(90, 70)}) {
-            QMouseEvent move(QEvent::MouseMove, QPointF(p), mode.mapToGlobal(QPointF(p)), Qt::NoButton,
-                             Qt::LeftButton, Qt::ControlModifier);
+            QMouseEvent move(QEvent::MouseMove, QPointF(p), mode.mapToGlobal(QPointF(p)), Qt::NoButton, Qt::LeftButton,
+                             Qt::ControlModifier);
             QApplication::sendEvent(&mode, &move);
         }
         QTest::mouseRelease(&mode, Qt::LeftButton, Qt::ControlModifier, QPoint(90, 70));
@@ -695,7 +693,8 @@ private slots:
             QCOMPARE(inkAcross(plain(mode.document().shown()), 100), 9);
         }
         const QPointingDevice stylus(QStringLiteral("stylus"), 7, QInputDevice::DeviceType::Stylus,
-                                     eraserEnd ? QPointingDevice::PointerType::Eraser : QPointingDevice::PointerType::Pen,
+                                     eraserEnd ? QPointingDevice::PointerType::Eraser
+                                               : QPointingDevice::PointerType::Pen,
                                      QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
         auto send = [&](QEvent::Type type, QPointF at, qreal p) {
             const bool down = touching && type != QEvent::TabletRelease;
@@ -743,7 +742,7 @@ private slots:
         QCOMPARE(mode.document().text(), QStringLiteral("a"));
         shown = plain(mode.document().shown());
         QCOMPARE(shown.pixel(20, 120), White);
-        QVERIFY(mode.document().undo()); // the text
+        QVERIFY(mode.document().undo());                            // the text
         QVERIFY(mode.document().undo() && !mode.document().undo()); // the ellipse
     }
 

@@ -21,8 +21,9 @@ int main(int argc, char *argv[])
         for (int y = 0; y < pattern.height(); ++y)
             for (int x = 0; x < pattern.width(); ++x) {
                 const bool on = (x % 7 == 0) || (y % 5 == 0) || ((x / 16 + y / 16) % 2 == 0);
-                pattern.setPixel(x, y, on ? qRgb(a.value(5).toInt(), a.value(6).toInt(), a.value(7).toInt())
-                                          : qRgb(250 - x % 200, 40 + y % 200, 128));
+                pattern.setPixel(x, y,
+                                 on ? qRgb(a.value(5).toInt(), a.value(6).toInt(), a.value(7).toInt())
+                                    : qRgb(250 - x % 200, 40 + y % 200, 128));
             }
         return pattern.save(a.at(2)) ? 0 : 1;
     }
