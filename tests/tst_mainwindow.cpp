@@ -1,6 +1,7 @@
 #include "MainFixture.h"
 #include "TestSupport.h"
 
+#include "app/CommandLine.h"
 #include "forms/App.h"
 #include "forms/LineControl.h"
 
@@ -361,6 +362,33 @@ private slots:
         f.w->CmdExit_Click();
         QVERIFY(!f.w->isVisible());
         QVERIFY(!other.isVisible());
+    }
+
+    // The command line, read without a window.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("draw");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("nothing") << QStringList{} << false << QString() << false;
+        QTest::newRow("a file") << QStringList{"a.bmp", "ignored"} << false << "a.bmp" << false;
+        QTest::newRow("--draw") << QStringList{"--draw"} << true << QString() << false;
+        QTest::newRow("--draw and a file") << QStringList{"b.jpg", "--draw"} << true << "b.jpg" << false;
+        QTest::newRow("a file named like an option") << QStringList{"--", "-x.png"} << false << "-x.png" << false;
+        QTest::newRow("unknown option") << QStringList{"--drwa"} << false << QString() << true;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, draw);
+        QFETCH(QString, file);
+        QFETCH(bool, error);
+        const CommandLine line = parseCommandLine(QStringList{QStringLiteral("sketrin")} + arguments);
+        QCOMPARE(line.draw, draw);
+        QCOMPARE(line.file, file);
+        QCOMPARE(!line.error.isEmpty(), error);
+        QVERIFY(CommandLine::usage().contains(QStringLiteral("--draw")));
     }
 };
 

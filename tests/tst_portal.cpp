@@ -288,6 +288,47 @@ private slots:
         window.leaveDrawingMode();
         QVERIFY(window.isVisible());
     }
+
+    // One monitor cut from the portal's picture of the whole desktop, at that
+    // monitor's own device size wherever the portal rendered at another scale.
+    void cropOfOneMonitor_data()
+    {
+        QTest::addColumn<QRect>("desktop");  // logical
+        QTest::addColumn<qreal>("rendered"); // the portal picture's pixels to a logical pixel
+        QTest::addColumn<QRect>("monitor");  // logical
+        QTest::addColumn<qreal>("scale");    // the monitor's
+        QTest::newRow("one monitor") << QRect(0, 0, 400, 300) << 1.0 << QRect(0, 0, 400, 300) << 1.0;
+        QTest::newRow("right of two, same scale") << QRect(0, 0, 800, 300) << 1.0 << QRect(400, 0, 400, 300) << 1.0;
+        QTest::newRow("x1 monitor, rendered at x2") << QRect(0, 0, 700, 300) << 2.0 << QRect(0, 0, 400, 300) << 1.0;
+        QTest::newRow("x2 monitor, rendered at x1") << QRect(0, 0, 700, 300) << 1.0 << QRect(400, 0, 300, 200) << 2.0;
+        QTest::newRow("x1.5 monitor below") << QRect(0, 0, 400, 500) << 1.5 << QRect(0, 300, 400, 200) << 1.5;
+        QTest::newRow("desktop not at 0,0") << QRect(-400, 0, 800, 300) << 1.0 << QRect(-400, 0, 400, 300) << 1.0;
+    }
+    void cropOfOneMonitor()
+    {
+        QFETCH(QRect, desktop);
+        QFETCH(qreal, rendered);
+        QFETCH(QRect, monitor);
+        QFETCH(qreal, scale);
+        // Every logical pixel of the desktop in a colour of its own place.
+        auto red = [](int lx) { return ((lx + 1000) / 10) % 256; };
+        QImage picture(int(desktop.width() * rendered), int(desktop.height() * rendered), QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const int lx = desktop.x() + int(x / rendered), ly = desktop.y() + int(y / rendered);
+                picture.setPixel(x, y, qRgb(red(lx), red(ly), (lx + ly + 1000) % 7 * 30));
+            }
+        const QImage crop = forms::cropScreen(picture, desktop, monitor, scale);
+        QCOMPARE(crop.size(), (QSizeF(monitor.size()) * scale).toSize());
+        QCOMPARE(crop.devicePixelRatio(), scale);
+        // Away from the blend of a resampling, each place shows its own colour.
+        for (const QPoint &p : {QPoint(15, 15), QPoint(monitor.width() - 16, monitor.height() - 16)}) {
+            const QPoint logical = monitor.topLeft() + p;
+            const QRgb seen = crop.pixel((QPointF(p) * scale + QPointF(0.5, 0.5) * scale).toPoint());
+            QCOMPARE(qRed(seen), red(logical.x()));
+            QCOMPARE(qGreen(seen), red(logical.y()));
+        }
+    }
 };
 
 QTEST_MAIN(TestPortal)

@@ -1,15 +1,13 @@
-// The drawing mode's rules on its models, without a window: the eraser uncovers
-// the frozen screen, zoomed input lands where the pointer is, undo, and the crop
-// of one monitor from a desktop picture.
+// The drawing mode's rules on its models, without a window (the eraser uncovers
+// the frozen screen, zoomed input lands where the pointer is, marks, undo), and
+// its window's wiring to them and to the main window.
 #include "MainFixture.h"
 #include "TestSupport.h"
 
-#include "app/CommandLine.h"
 #include "present/DrawingWindow.h"
 #include "present/Keys.h"
 
 #include "canvas/ToolState.h"
-#include "forms/ScreenCapture.h"
 #include "forms/StepAside.h"
 #include "present/Document.h"
 #include "present/Zoom.h"
@@ -809,47 +807,6 @@ private slots:
         QCOMPARE(plain(mode.document().shown()), screen);
     }
 
-    // One monitor cut from the portal's picture of the whole desktop, at that
-    // monitor's own device size wherever the portal rendered at another scale.
-    void cropOfOneMonitor_data()
-    {
-        QTest::addColumn<QRect>("desktop");  // logical
-        QTest::addColumn<qreal>("rendered"); // the portal picture's pixels to a logical pixel
-        QTest::addColumn<QRect>("monitor");  // logical
-        QTest::addColumn<qreal>("scale");    // the monitor's
-        QTest::newRow("one monitor") << QRect(0, 0, 400, 300) << 1.0 << QRect(0, 0, 400, 300) << 1.0;
-        QTest::newRow("right of two, same scale") << QRect(0, 0, 800, 300) << 1.0 << QRect(400, 0, 400, 300) << 1.0;
-        QTest::newRow("x1 monitor, rendered at x2") << QRect(0, 0, 700, 300) << 2.0 << QRect(0, 0, 400, 300) << 1.0;
-        QTest::newRow("x2 monitor, rendered at x1") << QRect(0, 0, 700, 300) << 1.0 << QRect(400, 0, 300, 200) << 2.0;
-        QTest::newRow("x1.5 monitor below") << QRect(0, 0, 400, 500) << 1.5 << QRect(0, 300, 400, 200) << 1.5;
-        QTest::newRow("desktop not at 0,0") << QRect(-400, 0, 800, 300) << 1.0 << QRect(-400, 0, 400, 300) << 1.0;
-    }
-    void cropOfOneMonitor()
-    {
-        QFETCH(QRect, desktop);
-        QFETCH(qreal, rendered);
-        QFETCH(QRect, monitor);
-        QFETCH(qreal, scale);
-        // Every logical pixel of the desktop in a colour of its own place.
-        auto red = [](int lx) { return ((lx + 1000) / 10) % 256; };
-        QImage picture(int(desktop.width() * rendered), int(desktop.height() * rendered), QImage::Format_RGB32);
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) {
-                const int lx = desktop.x() + int(x / rendered), ly = desktop.y() + int(y / rendered);
-                picture.setPixel(x, y, qRgb(red(lx), red(ly), (lx + ly + 1000) % 7 * 30));
-            }
-        const QImage crop = forms::cropScreen(picture, desktop, monitor, scale);
-        QCOMPARE(crop.size(), (QSizeF(monitor.size()) * scale).toSize());
-        QCOMPARE(crop.devicePixelRatio(), scale);
-        // Away from the blend of a resampling, each place shows its own colour.
-        for (const QPoint &p : {QPoint(15, 15), QPoint(monitor.width() - 16, monitor.height() - 16)}) {
-            const QPoint logical = monitor.topLeft() + p;
-            const QRgb seen = crop.pixel((QPointF(p) * scale + QPointF(0.5, 0.5) * scale).toPoint());
-            QCOMPARE(qRed(seen), red(logical.x()));
-            QCOMPARE(qGreen(seen), red(logical.y()));
-        }
-    }
-
     // The main window's side: the mode takes the screen, keeps the main window's
     // keys from acting on it meanwhile, shares the tool state, and hands back the
     // annotated screen as one step.
@@ -1072,32 +1029,6 @@ private slots:
         QVERIFY(f.w->isVisible());
         QCOMPARE(f.platform.msgBoxes.size(), 1);
         QCOMPARE(f.platform.msgBoxes.at(0).prompt, QStringLiteral("画面を取り込めませんでした。"));
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("draw");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("error");
-        QTest::newRow("nothing") << QStringList{} << false << QString() << false;
-        QTest::newRow("a file") << QStringList{"a.bmp", "ignored"} << false << "a.bmp" << false;
-        QTest::newRow("--draw") << QStringList{"--draw"} << true << QString() << false;
-        QTest::newRow("--draw and a file") << QStringList{"b.jpg", "--draw"} << true << "b.jpg" << false;
-        QTest::newRow("a file named like an option") << QStringList{"--", "-x.png"} << false << "-x.png" << false;
-        QTest::newRow("unknown option") << QStringList{"--drwa"} << false << QString() << true;
-    }
-    void commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, draw);
-        QFETCH(QString, file);
-        QFETCH(bool, error);
-        const CommandLine line = parseCommandLine(QStringList{QStringLiteral("sketrin")} + arguments);
-        QCOMPARE(line.draw, draw);
-        QCOMPARE(line.file, file);
-        QCOMPARE(!line.error.isEmpty(), error);
-        QVERIFY(CommandLine::usage().contains(QStringLiteral("--draw")));
     }
 };
 
