@@ -1,6 +1,7 @@
 // The journal: what the window shows, kept on the disk while Sketrin runs, so
 // that a start after a crash, a kill or a power cut can bring the drawing back.
 #include "app/Main.h"
+#include "forms/ScratchFolder.h"
 
 #include "forms/App.h"
 #include "journal/Journal.h"
@@ -68,6 +69,8 @@ void MainJournal::offerLeftOvers()
         }
         const int answer = m_main.m_platform.MsgBox(QStringLiteral("前回の描画が残っています。復元しますか?"),
                                                     forms::vbYesNo | forms::vbQuestion, forms::AppTitle());
+        if (forms::terminationRequested())
+            return; // ended while asking: the journal stays for the next start
         if (answer != forms::vbYes) {
             leftOver->discard();
             continue;

@@ -60,6 +60,8 @@ int main(int argc, char *argv[])
                      why.toLocal8Bit().constData());
     // The drawing is kept in a journal; one that a crash left is offered back.
     window.startJournal(journal::defaultFolder());
+    if (forms::terminationRequested())
+        return 0;
     // `sketrin FILE` starts with FILE loaded, as the load command would load it.
     if (!line.file.isEmpty())
         window.LoadPictureFile(line.file);

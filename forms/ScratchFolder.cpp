@@ -100,6 +100,7 @@ int ScratchFolder::removeLeftovers(const QString &tempPath)
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+bool g_terminating = false;
 
 void onTerminationSignal(int)
 {
@@ -111,6 +112,11 @@ void onTerminationSignal(int)
 
 } // namespace
 
+bool terminationRequested()
+{
+    return g_terminating;
+}
+
 void quitOnTerminationSignals()
 {
     if (g_signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
@@ -119,7 +125,11 @@ void quitOnTerminationSignals()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
+        g_terminating = true;
+        // Every event loop ends, a dialog's too; quit() would first ask the
+        // windows to close, and the drawing mode's window answers by leaving the
+        // mode instead.
+        QCoreApplication::exit(0);
     });
     struct sigaction action;
     std::memset(&action, 0, sizeof action);

@@ -30,8 +30,10 @@ private:
     QString m_path;
 };
 
-// Ends the event loop on SIGTERM, SIGINT and SIGHUP, so that the program ends as
-// it does when it quits (its folders removed), rather than at once.
+// Ends every event loop on SIGTERM, SIGINT and SIGHUP, so that the program ends
+// as it does when it quits (its folders removed), rather than at once.
 void quitOnTerminationSignals();
+// Whether such a signal came: an answer a dialog gave meanwhile is no answer.
+bool terminationRequested();
 
 } // namespace forms

@@ -39,8 +39,20 @@ bool DrawingWindow::event(QEvent *event)
     const QEvent::Type type = event->type();
     // The mode's keys are its own: the main window's shortcuts (which work from
     // every window of the program) must not act on the main window meanwhile.
-    if (type == QEvent::ShortcutOverride && handlesKey(*static_cast<QKeyEvent *>(event))) {
+    if (type == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        m_ranEarly = false;
+        if (!handlesKey(*key))
+            return QWidget::event(event);
         event->accept();
+        // While text is typed, a key with Ctrl or Alt acts here, before the
+        // input method: one that is composing would keep it for itself.
+        const ModeKey *command = findModeKey(key->key(), key->modifiers());
+        if (m_document->typing() && command && (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            m_ranEarly = true;
+            if (!repeated(*key) || command->repeats)
+                run(*command, mapFromGlobal(QCursor::pos()));
+        }
         return true;
     }
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
@@ -53,7 +65,7 @@ bool DrawingWindow::event(QEvent *event)
             return true;
         }
         if (type == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() == m_heldKey)
-            m_heldKey = 0;
+            m_heldReleasedAt = key->timestamp();
     }
     if (type == QEvent::TouchBegin || type == QEvent::TouchUpdate || type == QEvent::TouchEnd ||
         type == QEvent::TouchCancel) {
@@ -67,6 +79,10 @@ bool DrawingWindow::event(QEvent *event)
 
 void DrawingWindow::keyPressEvent(QKeyEvent *event)
 {
+    if (m_ranEarly) {
+        m_ranEarly = false; // done as its shortcut override came
+        return;
+    }
     if (!handlesKey(*event)) {
         QWidget::keyPressEvent(event);
         return;
@@ -74,7 +90,7 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool typing = m_document->typing() && !ctrl && !(event->modifiers() & Qt::AltModifier);
     const ModeKey *key = typing ? nullptr : findModeKey(event->key(), event->modifiers());
-    if (event->isAutoRepeat()) {
+    if (repeated(*event)) {
         // A key held down repeats undo, redo, zooming and typing, never a
         // command that switches something (a board, the highlighter, a text).
         const bool repeats = typing ? event->key() != m_heldKey : key && key->repeats;
@@ -82,6 +98,9 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
             return;
     } else if (!typing) {
         m_heldKey = event->key(); // a command's key: the text it may start must not get its repeats
+        m_heldReleasedAt = 0;
+    } else if (event->key() == m_heldKey) {
+        m_heldKey = 0; // pressed again after it came up: now it types
     }
     if (typing)
         typingKey(*event);
@@ -89,8 +108,34 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
         run(*key, mapFromGlobal(QCursor::pos()));
 }
 
+bool DrawingWindow::repeated(const QKeyEvent &key) const
+{
+    if (key.isAutoRepeat())
+        return true;
+    // The X server sends a held key's repeats as a release and a press at the
+    // same moment; Qt tells them apart only when both are in its queue at once.
+    return key.key() == m_heldKey && m_heldReleasedAt != 0 && key.timestamp() != 0 &&
+           key.timestamp() - m_heldReleasedAt <= 2;
+}
+
 void DrawingWindow::run(const ModeKey &key, QPointF pointer)
 {
+    // A command that ends the text keeps what the input method was composing.
+    switch (key.command) {
+    case Command::Text:
+    case Command::WhiteBoard:
+    case Command::BlackBoard:
+    case Command::Clear:
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Save:
+    case Command::Copy:
+    case Command::Leave:
+        confirmText();
+        break;
+    default:
+        break;
+    }
     switch (key.command) {
     case Command::Pen:
         m_tools.selectPen(key.arg);
@@ -222,13 +267,16 @@ void DrawingWindow::confirmText()
 {
     if (!m_document->typing())
         return;
-    if (QInputMethod *im = QGuiApplication::inputMethod()) {
-        // The input method's own commit comes as an event, at once where it can.
+    const QString typed = m_document->text(), composing = m_document->preedit();
+    QInputMethod *im = QGuiApplication::inputMethod();
+    if (im && !composing.isEmpty()) {
+        // The input method's own commit, where it sends one at once; some send
+        // it only on a reset. Whichever it is, the words go in once.
         im->commit();
-        if (!m_document->preedit().isEmpty()) {
-            m_document->typeText(m_document->preedit());
-            im->reset(); // it must not send the same words again later
-        }
+        if (m_document->text() == typed)
+            im->reset();
+        if (m_document->text() == typed)
+            m_document->typeText(composing);
     }
     m_document->endText();
     showTyping();

@@ -94,6 +94,7 @@ private:
     void moveShape();
     void touch(QTouchEvent &event);
     void run(const ModeKey &key, QPointF pointer);
+    bool repeated(const QKeyEvent &key) const;
     bool handlesKey(const QKeyEvent &key) const;
     void showTool();
     void showPicture(const QRect &pictureArea);
@@ -117,7 +118,9 @@ private:
     int m_buttonsDown = 0;
     bool m_swallowPen = false; // the touch that ended a text draws nothing
     bool m_tabHeld = false;
-    int m_heldKey = 0; // a command key held down: its auto-repeat does nothing
+    int m_heldKey = 0;            // a command key held down: its auto-repeat does nothing
+    quint64 m_heldReleasedAt = 0; // when it last came up, if it did
+    bool m_ranEarly = false;      // the key pressed now acted at its shortcut override
     WheelSteps m_wheel;
     bool m_shapeMovePending = false;
     PenEvent m_shapeMove;
