@@ -100,7 +100,8 @@ QStringList boundShortcuts(const QVariantMap &results)
 namespace forms {
 
 // Takes the grabbed key's presses off the root window before Qt, which knows no
-// window of that id, drops them.
+// window of that id, drops them; and the same key in the program's own windows,
+// before their input method.
 class GlobalShortcut::X11Filter : public QAbstractNativeEventFilter
 {
 public:
@@ -141,7 +142,10 @@ public:
         if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
             return false;
         auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
-        if (key->event != m_root || key->detail != m_key)
+        // The root window's grab, and the key pressed in a window of ours too:
+        // there it must act before an input method, which keeps every key while
+        // it composes (the drawing mode's text would be left behind).
+        if (key->detail != m_key)
             return false;
         const uint16_t held =
             key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
