@@ -537,8 +537,11 @@ check "sketrin FILE starts with FILE loaded" equal "$(surface_pixel "$f" 5 5) $(
 check "a dead run's picture folder is gone when Sketrin starts" eval '[ ! -e "$tmp/sketrin-$dead_pid-AbC123" ]'
 
 # === the journal: killed outright, the drawing comes back =============================
-wait_journal() { # until a journal is written after now
-  touch "$OUT/changed"
+# The mark is made while the button is still down, when no journal is written:
+# the next one, at the release or after it, holds the whole stroke, and one
+# that came before does not count.
+journal_from_now() { touch "$OUT/changed"; }
+wait_journal() { # until a journal is written after the mark
   local i j
   for i in $(seq 1 200); do
     for j in "$XDG_STATE_HOME"/sketrin/journal-*.png; do [ "$j" -nt "$OUT/changed" ] && return 0; done
@@ -562,7 +565,10 @@ kill_and_restore() { # SIGKILL, start again, and Enter on the offer (はい is t
 surface_shot() { f=$(shot "$1"); convert "$f" -crop "462x237+$SX+$SY" +repage "$OUT/$1-surface.png"; }
 # Over the picture loaded from the command line.
 main_keys F5
-drag 40 100 300 100
+xdotool mousemove $((SX + 40)) $((SY + 100)) mousedown 1
+for i in 1 2 3 4 5 6 7 8; do xdotool mousemove $((SX + 40 + 260 * i / 8)) $((SY + 100)); done
+journal_from_now
+xdotool mouseup 1
 home
 check "a stroke is written to the journal" wait_journal
 surface_shot journal-before
@@ -575,6 +581,7 @@ if mode_up; then
   keys r F5
   xdotool mousemove 70 140 mousedown 1
   for i in 1 2 3 4 5 6 7 8; do xdotool mousemove $((70 + i * 15)) 140; done
+  journal_from_now
   xdotool mouseup 1
   check "the drawing mode's marks are written to the journal" wait_journal
   kill_and_restore
