@@ -22,6 +22,9 @@ for service in xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk;
 done
 
 export XDG_RUNTIME_DIR=$(mktemp -d)
+# Sketrin is ended here by SIGTERM, an end the user did not choose, and started
+# again: no journal of the drawing is kept, or the next start would ask about it.
+export SKETRIN_NO_JOURNAL=1
 chmod 700 "$XDG_RUNTIME_DIR"
 RUN_SWAY=()
 # sway will not run as root: there it runs as nobody, in a runtime folder of
