@@ -118,9 +118,33 @@ bool DrawingWindow::repeated(const QKeyEvent &key) const
            key.timestamp() - m_heldReleasedAt <= 2;
 }
 
+namespace {
+
+bool endsText(Command command)
+{
+    switch (command) {
+    case Command::Text:
+    case Command::WhiteBoard:
+    case Command::BlackBoard:
+    case Command::Clear:
+    case Command::Undo:
+    case Command::Redo:
+    case Command::Save:
+    case Command::Copy:
+    case Command::Leave:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void DrawingWindow::run(const ModeKey &key, QPointF pointer)
 {
     // A command that ends the text keeps what the input method was composing.
+    if (endsText(key.command))
+        confirmText();
     switch (key.command) {
     case Command::Text:
     case Command::WhiteBoard:
