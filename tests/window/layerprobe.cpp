@@ -1,0 +1,179 @@
+// The layer-shell overlay under a real compositor, for the acceptance script:
+//   layerprobe overlay OUTPUT [--pass-after-stroke]
+//       the overlay on OUTPUT, a red stroke where the left button drags; P
+//       toggles pass-through, Esc ends; with the switch, pass-through follows
+//       the first stroke. Says what happens on stdout, a line at a time.
+//   layerprobe clicks        a window beneath that says "clicked X Y"
+//   layerprobe pointer W H   a mouse of its own, moved and clicked from stdin
+//   layerprobe red FILE X Y W H    how many pixels of the rectangle are red
+#include "virtualpointer-client-protocol.h"
+#include "wayland/Connection.h"
+#include "wayland/LayerOverlay.h"
+
+#include <wayland-client.h>
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRasterWindow>
+#include <cstdio>
+#include <linux/input-event-codes.h>
+
+namespace {
+
+void say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+class Clicks : public QRasterWindow
+{
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(QRect(QPoint(), size()), QColor(230, 230, 230)); }
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        say(QStringLiteral("clicked %1 %2").arg(e->position().x()).arg(e->position().y()));
+    }
+};
+
+int overlay(const QString &output, bool passAfterStroke)
+{
+    wayland::LayerOverlay o;
+    if (!o.open(output)) {
+        say(QStringLiteral("error %1").arg(o.error()));
+        return 2;
+    }
+    const qreal scale = o.scale();
+    QImage picture(o.pictureSize(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    o.present(picture, QRect(QPoint(), picture.size()));
+    say(QStringLiteral("open %1x%2 scale %3").arg(o.size().width()).arg(o.size().height()).arg(o.scale()));
+    QPointF last;
+    bool drawing = false;
+    QObject::connect(&o, &wayland::LayerOverlay::pointerPressed,
+                     [&](QPointF at, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers) {
+                         say(QStringLiteral("pressed %1 %2").arg(at.x()).arg(at.y()));
+                         drawing = b == Qt::LeftButton;
+                         last = at;
+                     });
+    QObject::connect(
+        &o, &wayland::LayerOverlay::pointerMoved, [&](QPointF at, Qt::MouseButtons, Qt::KeyboardModifiers) {
+            if (!drawing)
+                return;
+            QPainter p(&picture);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(Qt::red, 6 * scale, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(last * scale, at * scale);
+            p.end();
+            const int pad = int(6 * scale);
+            o.present(picture,
+                      QRectF(last * scale, at * scale).normalized().toAlignedRect().adjusted(-pad, -pad, pad, pad));
+            last = at;
+        });
+    QObject::connect(&o, &wayland::LayerOverlay::pointerReleased,
+                     [&](QPointF at, Qt::MouseButton, Qt::MouseButtons, Qt::KeyboardModifiers) {
+                         say(QStringLiteral("released %1 %2").arg(at.x()).arg(at.y()));
+                         if (drawing && passAfterStroke) {
+                             o.setPassThrough(true);
+                             say(QStringLiteral("passthrough"));
+                         }
+                         drawing = false;
+                     });
+    QObject::connect(&o, &wayland::LayerOverlay::keyPressed, [&](int key, Qt::KeyboardModifiers, QString, bool) {
+        if (key == Qt::Key_Escape)
+            qApp->quit();
+        if (key == Qt::Key_P) {
+            o.setPassThrough(!o.passThrough());
+            say(o.passThrough() ? QStringLiteral("passthrough") : QStringLiteral("drawing"));
+        }
+    });
+    QObject::connect(&o, &wayland::LayerOverlay::resized, [&](QSize, int) {
+        picture = picture.scaled(o.pictureSize());
+        o.present(picture, QRect(QPoint(), picture.size()));
+    });
+    QObject::connect(&o, &wayland::LayerOverlay::closed, [&] {
+        say(QStringLiteral("closed"));
+        qApp->exit(1);
+    });
+    return qApp->exec();
+}
+
+// Reads "move X Y", "press" and "release" from stdin, one a line, X and Y in
+// the desktop's layout of `width` by `height`; says "ok" after each is done.
+int pointer(int width, int height)
+{
+    auto connection = wayland::Connection::open();
+    const wayland::Connection::Global *manager =
+        connection ? connection->global(zwlr_virtual_pointer_manager_v1_interface.name) : nullptr;
+    if (!manager || width <= 0 || height <= 0) {
+        say(QStringLiteral("no virtual pointer"));
+        return 2;
+    }
+    auto *m = static_cast<zwlr_virtual_pointer_manager_v1 *>(
+        connection->bind(*manager, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    zwlr_virtual_pointer_v1 *p = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(m, nullptr);
+    connection->roundtrip(5000);
+    say(QStringLiteral("pointer"));
+    QElapsedTimer clock;
+    clock.start();
+    char line[128];
+    while (std::fgets(line, sizeof line, stdin)) {
+        const QStringList w = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
+        const uint32_t time = uint32_t(clock.elapsed());
+        if (w.value(0) == QLatin1String("move"))
+            zwlr_virtual_pointer_v1_motion_absolute(p, time, w.value(1).toUInt(), w.value(2).toUInt(), uint32_t(width),
+                                                    uint32_t(height));
+        else if (w.value(0) == QLatin1String("press") || w.value(0) == QLatin1String("release"))
+            zwlr_virtual_pointer_v1_button(p, time, BTN_LEFT,
+                                           w.value(0) == QLatin1String("press") ? WL_POINTER_BUTTON_STATE_PRESSED
+                                                                                : WL_POINTER_BUTTON_STATE_RELEASED);
+        else
+            continue;
+        zwlr_virtual_pointer_v1_frame(p);
+        if (!connection->roundtrip(5000))
+            return 1;
+        say(QStringLiteral("ok"));
+    }
+    return 0;
+}
+
+int red(const QStringList &a)
+{
+    const QImage shot(a.value(2));
+    const QRect area(a.value(3).toInt(), a.value(4).toInt(), a.value(5).toInt(), a.value(6).toInt());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (shot.valid(x, y)) {
+                const QRgb c = shot.pixel(x, y);
+                count += qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+            }
+    say(QString::number(count));
+    return shot.isNull() ? 2 : 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    const QString mode = a.value(1);
+    if (mode == QLatin1String("overlay"))
+        return overlay(a.value(2), a.contains(QStringLiteral("--pass-after-stroke")));
+    if (mode == QLatin1String("pointer"))
+        return pointer(a.value(2).toInt(), a.value(3).toInt());
+    if (mode == QLatin1String("red"))
+        return red(a);
+    if (mode == QLatin1String("clicks")) {
+        Clicks window;
+        window.setTitle(QStringLiteral("layerprobe clicks"));
+        window.resize(300, 200);
+        window.show();
+        return app.exec();
+    }
+    say(QStringLiteral("usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks | pointer | red FILE X Y W H"));
+    return 2;
+}
