@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The layer-shell overlay under a headless sway with two outputs, the second
+# at scale 2: it goes on the output asked for, a drag draws ink on it while the
+# window beneath gets nothing, and in pass-through clicks on the ink and off it
+# reach the window beneath while the ink stays. Skips (77) where sway cannot
+# start.
+#   wayland_layer.sh LAYERPROBE ARTIFACT_DIR
+set -u
+PROBE=$1
+OUT=$2
+mkdir -p "$OUT"
+LOG=$OUT/layer
+rm -f "$LOG"-*
+skip() { echo "skip - $*"; exit 77; }
+for tool in sway swaymsg grim; do
+  command -v $tool >/dev/null || skip "no $tool"
+done
+
+export XDG_RUNTIME_DIR=$(mktemp -d)
+chmod 700 "$XDG_RUNTIME_DIR"
+RUN_SWAY=()
+# sway will not run as root: there it runs as nobody, in a runtime folder of
+# nobody's that root reaches all the same.
+if [ "$(id -u)" -eq 0 ]; then
+  command -v setpriv >/dev/null || skip "no setpriv to run sway unprivileged"
+  chown 65534 "$XDG_RUNTIME_DIR"
+  RUN_SWAY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+PIDS=()
+finish() {
+  exec 7>&- 2>/dev/null
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  rm -rf "$XDG_RUNTIME_DIR"
+}
+trap finish EXIT
+waitfor() {
+  local seconds=$1
+  shift
+  for _ in $(seq 1 $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+failures=0
+check() {
+  if [ "$1" = ok ]; then echo "ok   - $2"; else
+    echo "FAIL - $2"
+    failures=$((failures + 1))
+  fi
+}
+
+cat >"$XDG_RUNTIME_DIR/config" <<CONFIG
+xwayland disable
+default_border none
+output HEADLESS-1 resolution 800x600 position 0 0 scale 1 bg #303030 solid_color
+CONFIG
+chmod 644 "$XDG_RUNTIME_DIR/config"
+WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  "${RUN_SWAY[@]}" sway -c "$XDG_RUNTIME_DIR/config" >"$LOG-compositor.log" 2>&1 &
+PIDS+=($!)
+sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1 && ls "$XDG_RUNTIME_DIR"/wayland-? >/dev/null 2>&1; }
+waitfor 30 sway_up || skip "sway did not start here"
+export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
+export WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-? | head -n1)")
+swaymsg create_output >/dev/null || skip "sway cannot add an output"
+outputs_up() { [ "$(swaymsg -t get_outputs | grep -c '"name": "HEADLESS')" -eq 2 ]; }
+waitfor 30 outputs_up || { echo "FAIL - sway has not two outputs"; exit 1; }
+# HEADLESS-2 is 400 x 300 in the layout, beside HEADLESS-1: the layout is 1200 x 600.
+swaymsg output HEADLESS-2 resolution 800x600 position 800 0 scale 2 bg '#303030' solid_color >/dev/null
+
+# A mouse of the probe's, fed a line at a time.
+mkfifo "$XDG_RUNTIME_DIR/pointer"
+"$PROBE" pointer 1200 600 <"$XDG_RUNTIME_DIR/pointer" >"$LOG-pointer.log" 2>&1 &
+PIDS+=($!)
+exec 7>"$XDG_RUNTIME_DIR/pointer"
+acks() { grep -c '^ok' "$LOG-pointer.log"; }
+sent=0
+mouse() {
+  echo "$*" >&7
+  sent=$((sent + 1))
+  waitfor 10 eval '[ "$(acks)" -ge $sent ]' || { echo "FAIL - the mouse is stuck at: $*"; exit 1; }
+}
+waitfor 10 grep -q '^pointer' "$LOG-pointer.log" || skip "no virtual pointer here ($(cat "$LOG-pointer.log"))"
+
+# The window beneath, on HEADLESS-2, all of it.
+mouse move 1000 150
+swaymsg focus output HEADLESS-2 >/dev/null
+QT_QPA_PLATFORM=wayland "$PROBE" clicks >"$LOG-clicks.log" 2>&1 &
+PIDS+=($!)
+clicks_up() { swaymsg -t get_tree | grep -q '"name": "layerprobe clicks"'; }
+waitfor 30 clicks_up || { echo "FAIL - the window beneath did not come up"; exit 1; }
+QT_QPA_PLATFORM=wayland "$PROBE" overlay HEADLESS-2 --pass-after-stroke >"$LOG-overlay.log" 2>&1 &
+PIDS+=($!)
+waitfor 30 grep -q '^open' "$LOG-overlay.log"
+opened=$(grep -E '^(open|error)' "$LOG-overlay.log")
+[ "$opened" = "open 400x300 scale 2" ] && placed=ok || placed=no
+check $placed "the overlay opens on HEADLESS-2 at its logical size and scale ($opened)"
+
+# A drag from (900, 50) to (1100, 250): (100, 50) to (300, 250) on the overlay, twice that in pixels.
+mouse move 900 50
+mouse press
+for i in 1 2 3 4 5 6 7 8; do mouse move $((900 + i * 25)) $((50 + i * 25)); done
+mouse release
+waitfor 10 grep -q '^passthrough' "$LOG-overlay.log"
+drawn=no
+grep -q '^pressed 100 50$' "$LOG-overlay.log" && grep -q '^released 300 250$' "$LOG-overlay.log" && drawn=ok
+check $drawn "the overlay gets the drag in its own coordinates"
+beneath=ok
+grep -q clicked "$LOG-clicks.log" && beneath=no
+check $beneath "the window beneath gets nothing of the drag"
+red_on() { grim -o "$1" "$OUT/layer-$2.png" 2>/dev/null && "$PROBE" red "$OUT/layer-$2.png" $3 $4 $5 $6; }
+inked() { [ "$(red_on HEADLESS-2 drawn 200 100 400 400)" -gt 1000 ]; }
+ink=no
+waitfor 10 inked && ink=ok
+check $ink "the ink shows on HEADLESS-2, at scale 2 ($(red_on HEADLESS-2 drawn 200 100 400 400) red pixels)"
+clean=no
+[ "$(red_on HEADLESS-1 other 0 0 800 600)" = 0 ] && clean=ok
+check $clean "HEADLESS-1 shows no ink"
+
+# Pass-through: a click on the ink and one off it both reach the window beneath.
+clicked() { [ "$(grep -c '^clicked' "$LOG-clicks.log")" -ge "$1" ]; }
+mouse move 1000 150
+mouse press
+mouse release
+through=no
+waitfor 10 clicked 1 && through=ok
+check $through "in pass-through a click on the ink reaches the window beneath"
+mouse move 1150 50
+mouse press
+mouse release
+through=no
+waitfor 10 clicked 2 && through=ok
+check $through "in pass-through a click off the ink reaches the window beneath"
+[ "$(grep -c '^pressed' "$LOG-overlay.log")" -eq 1 ] || check no "the overlay got the clicks meant for the window beneath"
+stays=no
+inked && stays=ok
+check $stays "the ink stays in pass-through"
+alive=no
+kill -0 "${PIDS[-1]}" 2>/dev/null && ! grep -q '^closed' "$LOG-overlay.log" && alive=ok
+check $alive "the overlay is still there"
+[ $failures -eq 0 ] || { cat "$LOG-overlay.log" "$LOG-clicks.log"; exit 1; }
