@@ -3,9 +3,10 @@
 //       the overlay on OUTPUT, a red stroke where the left button drags; P
 //       toggles pass-through, Esc ends; with the switch, pass-through follows
 //       the first stroke. Says what happens on stdout, a line at a time.
-//   layerprobe clicks        a window beneath that says "clicked X Y"
+//   layerprobe clicks OUTPUT a full-screen window beneath that says "clicked X Y"
 //   layerprobe pointer W H   a mouse of its own, moved and clicked from stdin
 //   layerprobe red FILE X Y W H    how many pixels of the rectangle are red
+#include "fakeinput-client-protocol.h"
 #include "virtualpointer-client-protocol.h"
 #include "wayland/Connection.h"
 #include "wayland/LayerOverlay.h"
@@ -17,7 +18,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QScreen>
 #include <cstdio>
+#include <functional>
 #include <linux/input-event-codes.h>
 
 namespace {
@@ -102,18 +105,38 @@ int overlay(const QString &output, bool passAfterStroke)
 
 // Reads "move X Y", "press" and "release" from stdin, one a line, X and Y in
 // the desktop's layout of `width` by `height`; says "ok" after each is done.
+// Through the wlroots virtual pointer, or KWin's fake input.
 int pointer(int width, int height)
 {
     auto connection = wayland::Connection::open();
-    const wayland::Connection::Global *manager =
-        connection ? connection->global(zwlr_virtual_pointer_manager_v1_interface.name) : nullptr;
-    if (!manager || width <= 0 || height <= 0) {
+    if (!connection || width <= 0 || height <= 0)
+        return 2;
+    std::function<void(uint32_t, uint32_t, uint32_t)> move;
+    std::function<void(uint32_t, bool)> button;
+    if (const auto *g = connection->global(zwlr_virtual_pointer_manager_v1_interface.name)) {
+        auto *m = static_cast<zwlr_virtual_pointer_manager_v1 *>(
+            connection->bind(*g, &zwlr_virtual_pointer_manager_v1_interface, 1));
+        zwlr_virtual_pointer_v1 *p = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(m, nullptr);
+        move = [=](uint32_t time, uint32_t x, uint32_t y) {
+            zwlr_virtual_pointer_v1_motion_absolute(p, time, x, y, uint32_t(width), uint32_t(height));
+            zwlr_virtual_pointer_v1_frame(p);
+        };
+        button = [=](uint32_t time, bool pressed) {
+            zwlr_virtual_pointer_v1_button(
+                p, time, BTN_LEFT, pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
+            zwlr_virtual_pointer_v1_frame(p);
+        };
+    } else if (const auto *f = connection->global(org_kde_kwin_fake_input_interface.name)) {
+        auto *p = static_cast<org_kde_kwin_fake_input *>(connection->bind(*f, &org_kde_kwin_fake_input_interface, 3));
+        org_kde_kwin_fake_input_authenticate(p, "layerprobe", "the test suite's mouse");
+        move = [=](uint32_t, uint32_t x, uint32_t y) {
+            org_kde_kwin_fake_input_pointer_motion_absolute(p, wl_fixed_from_int(int(x)), wl_fixed_from_int(int(y)));
+        };
+        button = [=](uint32_t, bool pressed) { org_kde_kwin_fake_input_button(p, BTN_LEFT, pressed ? 1 : 0); };
+    } else {
         say(QStringLiteral("no virtual pointer"));
         return 2;
     }
-    auto *m = static_cast<zwlr_virtual_pointer_manager_v1 *>(
-        connection->bind(*manager, &zwlr_virtual_pointer_manager_v1_interface, 1));
-    zwlr_virtual_pointer_v1 *p = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(m, nullptr);
     connection->roundtrip(5000);
     say(QStringLiteral("pointer"));
     QElapsedTimer clock;
@@ -123,15 +146,11 @@ int pointer(int width, int height)
         const QStringList w = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
         const uint32_t time = uint32_t(clock.elapsed());
         if (w.value(0) == QLatin1String("move"))
-            zwlr_virtual_pointer_v1_motion_absolute(p, time, w.value(1).toUInt(), w.value(2).toUInt(), uint32_t(width),
-                                                    uint32_t(height));
+            move(time, w.value(1).toUInt(), w.value(2).toUInt());
         else if (w.value(0) == QLatin1String("press") || w.value(0) == QLatin1String("release"))
-            zwlr_virtual_pointer_v1_button(p, time, BTN_LEFT,
-                                           w.value(0) == QLatin1String("press") ? WL_POINTER_BUTTON_STATE_PRESSED
-                                                                                : WL_POINTER_BUTTON_STATE_RELEASED);
+            button(time, w.value(0) == QLatin1String("press"));
         else
             continue;
-        zwlr_virtual_pointer_v1_frame(p);
         if (!connection->roundtrip(5000))
             return 1;
         say(QStringLiteral("ok"));
@@ -170,10 +189,20 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("clicks")) {
         Clicks window;
         window.setTitle(QStringLiteral("layerprobe clicks"));
-        window.resize(300, 200);
-        window.show();
+        for (QScreen *screen : app.screens())
+            if (screen->name() == a.value(2)) {
+                // Placed by its geometry too, or Qt takes it back to the screen that holds it.
+                window.setScreen(screen);
+                window.setGeometry(screen->geometry());
+            }
+        window.showFullScreen();
+        QStringList names;
+        for (QScreen *screen : app.screens())
+            names << screen->name();
+        say(QStringLiteral("on %1 of %2").arg(window.screen()->name(), names.join(QLatin1Char(','))));
         return app.exec();
     }
-    say(QStringLiteral("usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks | pointer | red FILE X Y W H"));
+    say(QStringLiteral(
+        "usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks OUTPUT | pointer W H | red FILE X Y W H"));
     return 2;
 }

@@ -80,10 +80,10 @@ mouse() {
 }
 waitfor 10 grep -q '^pointer' "$LOG-pointer.log" || skip "no virtual pointer here ($(cat "$LOG-pointer.log"))"
 
-# The window beneath, on HEADLESS-2, all of it.
+# The window beneath, full screen on HEADLESS-2.
 mouse move 1000 150
 swaymsg focus output HEADLESS-2 >/dev/null
-QT_QPA_PLATFORM=wayland "$PROBE" clicks >"$LOG-clicks.log" 2>&1 &
+QT_QPA_PLATFORM=wayland "$PROBE" clicks HEADLESS-2 >"$LOG-clicks.log" 2>&1 &
 PIDS+=($!)
 clicks_up() { swaymsg -t get_tree | grep -q '"name": "layerprobe clicks"'; }
 waitfor 30 clicks_up || { echo "FAIL - the window beneath did not come up"; exit 1; }
@@ -136,4 +136,8 @@ check $stays "the ink stays in pass-through"
 alive=no
 kill -0 "${PIDS[-1]}" 2>/dev/null && ! grep -q '^closed' "$LOG-overlay.log" && alive=ok
 check $alive "the overlay is still there"
-[ $failures -eq 0 ] || { cat "$LOG-overlay.log" "$LOG-clicks.log"; exit 1; }
+[ $failures -eq 0 ] || {
+  swaymsg -t get_tree >"$LOG-tree.json"
+  cat "$LOG-overlay.log" "$LOG-clicks.log"
+  exit 1
+}
