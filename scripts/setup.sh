@@ -15,6 +15,7 @@ PACKAGES=(
   libxcb1-dev libxcb-xtest0-dev libxcb-damage0-dev libwayland-dev libwayland-bin
   xvfb xdotool xclip x11-apps x11-utils imagemagick xauth desktop-file-utils weston dbus-daemon openbox
   sway swaybg grim pipewire-bin xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  kwin-wayland
 )
 
 missing=()

@@ -6,6 +6,7 @@
 //   layerprobe clicks OUTPUT a full-screen window beneath that says "clicked X Y"
 //   layerprobe pointer W H   a mouse of its own, moved and clicked from stdin
 //   layerprobe red FILE X Y W H    how many pixels of the rectangle are red
+//   layerprobe kwinshot OUTPUT FILE    KWin's picture of an output
 #include "fakeinput-client-protocol.h"
 #include "virtualpointer-client-protocol.h"
 #include "wayland/Connection.h"
@@ -13,15 +14,22 @@
 
 #include <wayland-client.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
 #include <QScreen>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <linux/input-event-codes.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +166,39 @@ int pointer(int width, int height)
     return 0;
 }
 
+// KWin's picture of one output, which it writes into a pipe of ours in the
+// format its answer names.
+int kwinShot(const QString &output, const QString &file)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return 2;
+    QDBusMessage answer;
+    {
+        // The message holds a copy of the pipe's end: it goes before the pipe is read to its end.
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
+                                           QStringLiteral("org.kde.KWin.ScreenShot2"), QStringLiteral("CaptureScreen"));
+        call << output << QVariantMap{{QStringLiteral("native-resolution"), true}}
+             << QVariant::fromValue(QDBusUnixFileDescriptor(fds[1]));
+        ::close(fds[1]);
+        answer = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+    }
+    QFile pipe;
+    pipe.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    const QByteArray bytes = answer.type() == QDBusMessage::ReplyMessage ? pipe.readAll() : QByteArray();
+    const QVariantMap r = qdbus_cast<QVariantMap>(answer.arguments().value(0));
+    const int width = r.value(QStringLiteral("width")).toInt(), height = r.value(QStringLiteral("height")).toInt(),
+              stride = r.value(QStringLiteral("stride")).toInt();
+    if (width <= 0 || height <= 0 || bytes.size() < qsizetype(stride) * height) {
+        say(QStringLiteral("no picture: %1").arg(answer.errorMessage()));
+        return 2;
+    }
+    const QImage shot(reinterpret_cast<const uchar *>(bytes.constData()), width, height, stride,
+                      QImage::Format(r.value(QStringLiteral("format")).toInt()));
+    return shot.save(file) ? 0 : 2;
+}
+
 int red(const QStringList &a)
 {
     const QImage shot(a.value(2));
@@ -186,6 +227,8 @@ int main(int argc, char *argv[])
         return pointer(a.value(2).toInt(), a.value(3).toInt());
     if (mode == QLatin1String("red"))
         return red(a);
+    if (mode == QLatin1String("kwinshot"))
+        return kwinShot(a.value(2), a.value(3));
     if (mode == QLatin1String("clicks")) {
         Clicks window;
         window.setTitle(QStringLiteral("layerprobe clicks"));
@@ -202,7 +245,7 @@ int main(int argc, char *argv[])
         say(QStringLiteral("on %1 of %2").arg(window.screen()->name(), names.join(QLatin1Char(','))));
         return app.exec();
     }
-    say(QStringLiteral(
-        "usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks OUTPUT | pointer W H | red FILE X Y W H"));
+    say(QStringLiteral("usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks OUTPUT | pointer W H | red "
+                       "FILE X Y W H | kwinshot OUTPUT FILE"));
     return 2;
 }
