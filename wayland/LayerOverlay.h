@@ -41,10 +41,10 @@ public:
     ~LayerOverlay() override;
 
     // Puts the overlay on the output of that name (Qt's screen name; the
-    // compositor's choice when empty), taking the pointer and the keyboard,
-    // and waits for the compositor to say its size. It shows at the first
-    // present(). False, with error() saying why in one line, where that
-    // cannot be.
+    // compositor's choice, at scale 1, when empty), taking the pointer and the
+    // keyboard, and waits (2 s at most) for the compositor to say its size.
+    // It shows at the first present(). False, with error() saying why in one
+    // line, where that cannot be.
     bool open(const QString &outputName);
     QString error() const { return m_error; }
     bool isOpen() const { return m_layer != nullptr && !m_lost; }
@@ -62,7 +62,9 @@ public:
     void present(const QImage &picture, const QRegion &touched);
 
     // In pass-through the ink stays on screen and the pointer and the keys go
-    // to the windows beneath; otherwise the overlay takes them.
+    // to the windows beneath; otherwise the overlay takes them. Buttons and
+    // keys held are forgotten without a signal: a stroke under way is for the
+    // caller to end.
     void setPassThrough(bool on);
     bool passThrough() const { return m_passThrough; }
 

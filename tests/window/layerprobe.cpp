@@ -3,8 +3,8 @@
 //       the overlay on OUTPUT, a red stroke where the left button drags; P
 //       toggles pass-through, Esc ends; with the switch, pass-through follows
 //       the first stroke. Says what happens on stdout, a line at a time.
-//   layerprobe clicks OUTPUT a full-screen window beneath that says "clicked X Y"
-//   layerprobe pointer W H   a mouse of its own, moved and clicked from stdin
+//   layerprobe clicks OUTPUT a full-screen window beneath that says "clicked X Y" and "typed T"
+//   layerprobe pointer W H   a mouse (and keys) of its own, driven from stdin
 //   layerprobe red FILE X Y W H    how many pixels of the rectangle are red
 //   layerprobe kwinshot OUTPUT FILE    KWin's picture of an output
 #include "fakeinput-client-protocol.h"
@@ -47,6 +47,7 @@ protected:
     {
         say(QStringLiteral("clicked %1 %2").arg(e->position().x()).arg(e->position().y()));
     }
+    void keyPressEvent(QKeyEvent *e) override { say(QStringLiteral("typed %1").arg(e->text())); }
 };
 
 int overlay(const QString &output, bool passAfterStroke)
@@ -92,7 +93,8 @@ int overlay(const QString &output, bool passAfterStroke)
                          }
                          drawing = false;
                      });
-    QObject::connect(&o, &wayland::LayerOverlay::keyPressed, [&](int key, Qt::KeyboardModifiers, QString, bool) {
+    QObject::connect(&o, &wayland::LayerOverlay::keyPressed, [&](int key, Qt::KeyboardModifiers, QString text, bool) {
+        say(QStringLiteral("key %1 %2").arg(key).arg(text));
         if (key == Qt::Key_Escape)
             qApp->quit();
         if (key == Qt::Key_P) {
@@ -111,9 +113,10 @@ int overlay(const QString &output, bool passAfterStroke)
     return qApp->exec();
 }
 
-// Reads "move X Y", "press" and "release" from stdin, one a line, X and Y in
-// the desktop's layout of `width` by `height`; says "ok" after each is done.
-// Through the wlroots virtual pointer, or KWin's fake input.
+// Reads "move X Y", "press", "release" and "key CODE" from stdin, one a line,
+// X and Y in the desktop's layout of `width` by `height`, CODE an evdev key;
+// says "ok" after each is done. Through the wlroots virtual pointer (which has
+// no keys), or KWin's fake input.
 int pointer(int width, int height)
 {
     auto connection = wayland::Connection::open();
@@ -121,6 +124,7 @@ int pointer(int width, int height)
         return 2;
     std::function<void(uint32_t, uint32_t, uint32_t)> move;
     std::function<void(uint32_t, bool)> button;
+    std::function<void(uint32_t)> key = [](uint32_t) {};
     if (const auto *g = connection->global(zwlr_virtual_pointer_manager_v1_interface.name)) {
         auto *m = static_cast<zwlr_virtual_pointer_manager_v1 *>(
             connection->bind(*g, &zwlr_virtual_pointer_manager_v1_interface, 1));
@@ -135,12 +139,17 @@ int pointer(int width, int height)
             zwlr_virtual_pointer_v1_frame(p);
         };
     } else if (const auto *f = connection->global(org_kde_kwin_fake_input_interface.name)) {
-        auto *p = static_cast<org_kde_kwin_fake_input *>(connection->bind(*f, &org_kde_kwin_fake_input_interface, 3));
+        auto *p = static_cast<org_kde_kwin_fake_input *>(connection->bind(*f, &org_kde_kwin_fake_input_interface, 4));
         org_kde_kwin_fake_input_authenticate(p, "layerprobe", "the test suite's mouse");
         move = [=](uint32_t, uint32_t x, uint32_t y) {
             org_kde_kwin_fake_input_pointer_motion_absolute(p, wl_fixed_from_int(int(x)), wl_fixed_from_int(int(y)));
         };
         button = [=](uint32_t, bool pressed) { org_kde_kwin_fake_input_button(p, BTN_LEFT, pressed ? 1 : 0); };
+        if (org_kde_kwin_fake_input_get_version(p) >= ORG_KDE_KWIN_FAKE_INPUT_KEYBOARD_KEY_SINCE_VERSION)
+            key = [=](uint32_t code) {
+                org_kde_kwin_fake_input_keyboard_key(p, code, 1);
+                org_kde_kwin_fake_input_keyboard_key(p, code, 0);
+            };
     } else {
         say(QStringLiteral("no virtual pointer"));
         return 2;
@@ -157,6 +166,8 @@ int pointer(int width, int height)
             move(time, w.value(1).toUInt(), w.value(2).toUInt());
         else if (w.value(0) == QLatin1String("press") || w.value(0) == QLatin1String("release"))
             button(time, w.value(0) == QLatin1String("press"));
+        else if (w.value(0) == QLatin1String("key"))
+            key(w.value(1).toUInt());
         else
             continue;
         if (!connection->roundtrip(5000))
