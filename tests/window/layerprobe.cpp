@@ -3,6 +3,7 @@
 //       the overlay on OUTPUT, a red stroke where the left button drags; P
 //       toggles pass-through, Esc ends; with the switch, pass-through follows
 //       the first stroke. Says what happens on stdout, a line at a time.
+//   layerprobe flood OUTPUT  a hundred red squares in quick presents, for the frame throttle
 //   layerprobe clicks OUTPUT a full-screen window beneath that says "clicked X Y" and "typed T"
 //   layerprobe pointer W H   a mouse (and keys) of its own, driven from stdin
 //   layerprobe red FILE X Y W H    how many pixels of the rectangle are red
@@ -25,6 +26,7 @@
 #include <QPainter>
 #include <QRasterWindow>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
@@ -117,6 +119,39 @@ int overlay(const QString &output, bool passAfterStroke)
 // X and Y in the desktop's layout of `width` by `height`, CODE an evdev key;
 // says "ok" after each is done. Through the wlroots virtual pointer (which has
 // no keys), or KWin's fake input.
+// A hundred squares of 10 x 10, each presented on its own, ten at a time
+// without a pause between: most arrive while a frame is pending and must be
+// gathered, and the buffers come round again and must get what they missed.
+// Says "done" with the last one and stays until killed.
+int flood(const QString &output)
+{
+    wayland::LayerOverlay o;
+    if (!o.open(output)) {
+        say(QStringLiteral("error %1").arg(o.error()));
+        return 2;
+    }
+    const int scale = o.scale();
+    QImage picture(o.pictureSize(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    o.present(picture, QRect(QPoint(), picture.size()));
+    int next = 0;
+    QTimer burst;
+    QObject::connect(&burst, &QTimer::timeout, [&] {
+        for (int i = 0; i < 10; ++i, ++next) {
+            const QRect square = QRect(20 * (next % 10), 20 * (next / 10), 10, 10);
+            const QRect pixels(square.topLeft() * scale, square.size() * scale);
+            QPainter(&picture).fillRect(pixels, Qt::red);
+            o.present(picture, pixels);
+        }
+        if (next >= 100) {
+            burst.stop();
+            say(QStringLiteral("done"));
+        }
+    });
+    burst.start(30);
+    return qApp->exec();
+}
+
 int pointer(int width, int height)
 {
     auto connection = wayland::Connection::open();
@@ -234,6 +269,8 @@ int main(int argc, char *argv[])
     const QString mode = a.value(1);
     if (mode == QLatin1String("overlay"))
         return overlay(a.value(2), a.contains(QStringLiteral("--pass-after-stroke")));
+    if (mode == QLatin1String("flood"))
+        return flood(a.value(2));
     if (mode == QLatin1String("pointer"))
         return pointer(a.value(2).toInt(), a.value(3).toInt());
     if (mode == QLatin1String("red"))
@@ -256,7 +293,8 @@ int main(int argc, char *argv[])
         say(QStringLiteral("on %1 of %2").arg(window.screen()->name(), names.join(QLatin1Char(','))));
         return app.exec();
     }
-    say(QStringLiteral("usage: layerprobe overlay OUTPUT [--pass-after-stroke] | clicks OUTPUT | pointer W H | red "
-                       "FILE X Y W H | kwinshot OUTPUT FILE"));
+    say(QStringLiteral(
+        "usage: layerprobe overlay OUTPUT [--pass-after-stroke] | flood OUTPUT | clicks OUTPUT | pointer W H | red "
+        "FILE X Y W H | kwinshot OUTPUT FILE"));
     return 2;
 }

@@ -188,6 +188,22 @@ alive=no
 kill -0 "${PIDS[-1]}" 2>/dev/null && ! grep -q '^closed' "$LOG-overlay.log" && alive=ok
 check $alive "the overlay is still there"
 
+# A hundred presents in ten bursts on the first output: one commit a frame of
+# the display at most (two a burst: one at once, one when the frame is done),
+# and every square on screen however the buffers came round.
+WAYLAND_DEBUG=1 QT_QPA_PLATFORM=offscreen "$PROBE" flood $FIRST >"$LOG-flood.log" 2>"$LOG-flood-wire.log" &
+PIDS+=($!)
+waitfor 30 grep -q '^done' "$LOG-flood.log"
+all_squares() { [ "$(red_on $FIRST flood 0 0 200 200)" = 10000 ]; }
+squares=no
+waitfor 10 all_squares && squares=ok
+check $squares "a hundred squares presented in bursts all show ($(red_on $FIRST flood 0 0 200 200) of 10000 red pixels)"
+kill "${PIDS[-1]}"
+attached=$(grep -c 'wl_surface@[0-9]*\.attach(' "$LOG-flood-wire.log")
+throttled=no
+[ "$attached" -ge 2 ] && [ "$attached" -le 21 ] && throttled=ok
+check $throttled "the hundred presents took $attached commits, at most one at once and one a frame for each burst"
+
 # An output that is not there: one line, no overlay.
 QT_QPA_PLATFORM=offscreen "$PROBE" overlay NO-SUCH-OUTPUT >"$LOG-nosuch.log" 2>&1
 said=$(grep '^error' "$LOG-nosuch.log")
