@@ -118,18 +118,8 @@ bool LayerOverlay::open(const QString &outputName)
     m_compositor = static_cast<wl_compositor *>(m_connection->bind(*compositor, &wl_compositor_interface, 4));
     m_shell = static_cast<zwlr_layer_shell_v1 *>(m_connection->bind(
         *m_connection->global(zwlr_layer_shell_v1_interface.name), &zwlr_layer_shell_v1_interface, 4));
-    if (const Connection::Global *seat = m_connection->global("wl_seat")) {
-        m_seat = static_cast<wl_seat *>(m_connection->bind(*seat, &wl_seat_interface, 5));
-        m_input = new SeatInput(m_seat, this);
-        // Queued: a slot may end the overlay while the connection is still reading.
-        const auto q = Qt::QueuedConnection;
-        connect(m_input, &SeatInput::pointerPressed, this, &LayerOverlay::pointerPressed, q);
-        connect(m_input, &SeatInput::pointerMoved, this, &LayerOverlay::pointerMoved, q);
-        connect(m_input, &SeatInput::pointerReleased, this, &LayerOverlay::pointerReleased, q);
-        connect(m_input, &SeatInput::wheel, this, &LayerOverlay::wheel, q);
-        connect(m_input, &SeatInput::keyPressed, this, &LayerOverlay::keyPressed, q);
-        connect(m_input, &SeatInput::keyReleased, this, &LayerOverlay::keyReleased, q);
-    }
+    if (const Connection::Global *seat = m_connection->global("wl_seat"))
+        listenTo(static_cast<wl_seat *>(m_connection->bind(*seat, &wl_seat_interface, 5)));
     m_surface = wl_compositor_create_surface(m_compositor);
     m_layer = zwlr_layer_shell_v1_get_layer_surface(m_shell, m_surface, output ? output->proxy : nullptr,
                                                     ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "sketrin");
@@ -153,6 +143,20 @@ bool LayerOverlay::open(const QString &outputName)
     connect(m_writer, &QSocketNotifier::activated, this, &LayerOverlay::flush);
     flush();
     return true;
+}
+
+void LayerOverlay::listenTo(wl_seat *seat)
+{
+    m_seat = seat;
+    m_input = new SeatInput(m_seat, this);
+    // Queued: a slot may end the overlay while the connection is still reading.
+    const auto q = Qt::QueuedConnection;
+    connect(m_input, &SeatInput::pointerPressed, this, &LayerOverlay::pointerPressed, q);
+    connect(m_input, &SeatInput::pointerMoved, this, &LayerOverlay::pointerMoved, q);
+    connect(m_input, &SeatInput::pointerReleased, this, &LayerOverlay::pointerReleased, q);
+    connect(m_input, &SeatInput::wheel, this, &LayerOverlay::wheel, q);
+    connect(m_input, &SeatInput::keyPressed, this, &LayerOverlay::keyPressed, q);
+    connect(m_input, &SeatInput::keyReleased, this, &LayerOverlay::keyReleased, q);
 }
 
 void LayerOverlay::close()

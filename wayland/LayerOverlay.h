@@ -93,6 +93,7 @@ private:
     static constexpr int BufferCount = 2;
 
     bool fail(const QString &why);
+    void listenTo(wl_seat *seat);
     void close();
     void configure(uint32_t serial, uint32_t width, uint32_t height);
     void frameDone();
