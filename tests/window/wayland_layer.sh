@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The layer-shell overlay under a compositor with two outputs: a headless sway
-# (the second output at scale 2) or KWin on virtual outputs. The overlay goes
+# (the second output at scale 2) or KWin on virtual outputs; under Weston,
+# which has no layer shell, it must say so in one line. The overlay goes
 # on the second output, a drag draws ink on it while the full-screen window
 # beneath gets nothing, and in pass-through clicks on the ink and off it reach
 # the window beneath while the ink stays. Skips (77) where the compositor
 # cannot start. KWin runs inside a session bus of its own (for its pictures).
-#   wayland_layer.sh LAYERPROBE ARTIFACT_DIR sway|kwin
+#   wayland_layer.sh LAYERPROBE ARTIFACT_DIR sway|kwin|weston
 set -u
 PROBE=$1
 OUT=$2
@@ -97,9 +98,28 @@ start_kwin() {
   shot() { "$PROBE" kwinshot "$1" "$2" >>"$LOG-shots.log" 2>&1; }
 }
 
+# A compositor without the layer shell: the overlay says so, and that is all.
+without_layer_shell() {
+  command -v weston >/dev/null || skip "no weston"
+  weston --backend=headless-backend.so --use-pixman --width=800 --height=600 --socket=sketrin-layer \
+    --idle-time=0 >"$LOG-compositor.log" 2>&1 &
+  PIDS+=($!)
+  export WAYLAND_DISPLAY=sketrin-layer
+  waitfor 30 test -S "$XDG_RUNTIME_DIR/sketrin-layer" || skip "weston did not start here"
+  QT_QPA_PLATFORM=offscreen "$PROBE" overlay "" >"$LOG-overlay.log" 2>&1
+  local said
+  said=$(grep -v QStandardPaths "$LOG-overlay.log")
+  case $said in
+  "error The Wayland compositor has no layer shell"*) echo "ok   - without a layer shell, one line says so ($said)" ;;
+  *) echo "FAIL - without a layer shell, one line says so ($said)"; exit 1 ;;
+  esac
+  exit 0
+}
+
 case $COMPOSITOR in
 sway) start_sway ;;
 kwin) start_kwin ;;
+weston) without_layer_shell ;;
 *) echo "FAIL - no compositor $COMPOSITOR"; exit 1 ;;
 esac
 
