@@ -95,6 +95,15 @@ int overlay(const QString &output, bool passAfterStroke)
                          }
                          drawing = false;
                      });
+    QObject::connect(&o, &wayland::LayerOverlay::wheel, [](QPointF at, QPoint angle, QPoint pixels) {
+        say(QStringLiteral("wheel %1 %2 %3,%4 %5,%6")
+                .arg(at.x())
+                .arg(at.y())
+                .arg(angle.x())
+                .arg(angle.y())
+                .arg(pixels.x())
+                .arg(pixels.y()));
+    });
     QObject::connect(&o, &wayland::LayerOverlay::keyPressed, [&](int key, Qt::KeyboardModifiers, QString text, bool) {
         say(QStringLiteral("key %1 %2").arg(key).arg(text));
         if (key == Qt::Key_Escape)
@@ -115,7 +124,7 @@ int overlay(const QString &output, bool passAfterStroke)
     return qApp->exec();
 }
 
-// Reads "move X Y", "press", "release" and "key CODE" from stdin, one a line,
+// Reads "move X Y", "press", "release", "wheel" and "key CODE" from stdin, one a line,
 // X and Y in the desktop's layout of `width` by `height`, CODE an evdev key;
 // says "ok" after each is done. Through the wlroots virtual pointer (which has
 // no keys), or KWin's fake input.
@@ -160,6 +169,7 @@ int pointer(int width, int height)
     std::function<void(uint32_t, uint32_t, uint32_t)> move;
     std::function<void(uint32_t, bool)> button;
     std::function<void(uint32_t)> key = [](uint32_t) {};
+    std::function<void(uint32_t)> wheel; // ten pixels down
     if (const auto *g = connection->global(zwlr_virtual_pointer_manager_v1_interface.name)) {
         auto *m = static_cast<zwlr_virtual_pointer_manager_v1 *>(
             connection->bind(*g, &zwlr_virtual_pointer_manager_v1_interface, 1));
@@ -173,6 +183,10 @@ int pointer(int width, int height)
                 p, time, BTN_LEFT, pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
             zwlr_virtual_pointer_v1_frame(p);
         };
+        wheel = [=](uint32_t time) {
+            zwlr_virtual_pointer_v1_axis(p, time, WL_POINTER_AXIS_VERTICAL_SCROLL, wl_fixed_from_int(10));
+            zwlr_virtual_pointer_v1_frame(p);
+        };
     } else if (const auto *f = connection->global(org_kde_kwin_fake_input_interface.name)) {
         auto *p = static_cast<org_kde_kwin_fake_input *>(connection->bind(*f, &org_kde_kwin_fake_input_interface, 4));
         org_kde_kwin_fake_input_authenticate(p, "layerprobe", "the test suite's mouse");
@@ -180,6 +194,9 @@ int pointer(int width, int height)
             org_kde_kwin_fake_input_pointer_motion_absolute(p, wl_fixed_from_int(int(x)), wl_fixed_from_int(int(y)));
         };
         button = [=](uint32_t, bool pressed) { org_kde_kwin_fake_input_button(p, BTN_LEFT, pressed ? 1 : 0); };
+        wheel = [=](uint32_t) {
+            org_kde_kwin_fake_input_axis(p, WL_POINTER_AXIS_VERTICAL_SCROLL, wl_fixed_from_int(10));
+        };
         if (org_kde_kwin_fake_input_get_version(p) >= ORG_KDE_KWIN_FAKE_INPUT_KEYBOARD_KEY_SINCE_VERSION)
             key = [=](uint32_t code) {
                 org_kde_kwin_fake_input_keyboard_key(p, code, 1);
@@ -201,6 +218,8 @@ int pointer(int width, int height)
             move(time, w.value(1).toUInt(), w.value(2).toUInt());
         else if (w.value(0) == QLatin1String("press") || w.value(0) == QLatin1String("release"))
             button(time, w.value(0) == QLatin1String("press"));
+        else if (w.value(0) == QLatin1String("wheel"))
+            wheel(time);
         else if (w.value(0) == QLatin1String("key"))
             key(w.value(1).toUInt());
         else

@@ -150,6 +150,13 @@ opened=$(grep -E '^(open|error)' "$LOG-overlay.log")
 [ "$opened" = "open $((800 / SCALE))x$((600 / SCALE)) scale $SCALE" ] && placed=ok || placed=no
 check $placed "the overlay opens on $SECOND at its logical size and scale ($opened)"
 
+# The wheel turned down by ten pixels where the drag will start.
+mouse move 900 50
+mouse wheel
+turned=no
+waitfor 10 grep -q '^wheel 100 50 0,-120 0,-10$' "$LOG-overlay.log" && turned=ok
+check $turned "the overlay gets the wheel as Qt counts it ($(grep '^wheel' "$LOG-overlay.log"))"
+
 # Keys, where the compositor can make them up: the overlay takes them while drawing.
 if [ $COMPOSITOR = kwin ]; then
   mouse key 45 # x
