@@ -191,6 +191,11 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
         emit saveRequested();
         break;
     case Command::Copy: {
+        if (live()) {
+            endMark();
+            emit copyRequested();
+            break;
+        }
         QImage image = picture();
         image.setDevicePixelRatio(1);
         m_platform.setClipboardImage(image);

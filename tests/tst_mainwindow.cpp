@@ -116,6 +116,7 @@ private slots:
             QStringLiteral("  貼り付け(&V) [Ctrl+V]"),
             QStringLiteral("  画面取り込み(&G) [Ctrl+Shift+G]"),
             QStringLiteral("  画面に描く(&D) [Ctrl+Shift+D]"),
+            QStringLiteral("  画面に描く (ライブ)(&L) [Ctrl+Shift+L]"),
             QStringLiteral("  名前を付けて保存(&S)... [Ctrl+S]"),
             QStringLiteral("  画面をコピー(&C) [Ctrl+Shift+C]"),
             QStringLiteral("  -"),
