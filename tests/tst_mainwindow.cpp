@@ -376,6 +376,7 @@ private slots:
         QTest::newRow("a file") << QStringList{"a.bmp", "ignored"} << false << "a.bmp" << false;
         QTest::newRow("--draw") << QStringList{"--draw"} << true << QString() << false;
         QTest::newRow("--draw and a file") << QStringList{"b.jpg", "--draw"} << true << "b.jpg" << false;
+        QTest::newRow("--live") << QStringList{"--live"} << false << QString() << false;
         QTest::newRow("a file named like an option") << QStringList{"--", "-x.png"} << false << "-x.png" << false;
         QTest::newRow("unknown option") << QStringList{"--drwa"} << false << QString() << true;
     }
@@ -387,6 +388,7 @@ private slots:
         QFETCH(bool, error);
         const CommandLine line = parseCommandLine(QStringList{QStringLiteral("sketrin")} + arguments);
         QCOMPARE(line.draw, draw);
+        QCOMPARE(line.live, arguments.contains(QStringLiteral("--live")));
         QCOMPARE(line.file, file);
         QCOMPARE(!line.error.isEmpty(), error);
         QVERIFY(CommandLine::usage().contains(QStringLiteral("--draw")));
