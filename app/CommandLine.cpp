@@ -4,12 +4,14 @@
 
 QString CommandLine::usage()
 {
-    return QStringLiteral("Usage: sketrin [--draw] [FILE]\n"
+    return QStringLiteral("Usage: sketrin [--draw | --live] [FILE]\n"
                           "A small drawing tool for explaining things on screen.\n"
                           "\n"
                           "  FILE        a picture to start with (BMP, JPEG, PNG, GIF)\n"
                           "  --draw      draw on the screen: the running Sketrin enters its drawing\n"
                           "              mode, or Sketrin starts in it\n"
+                          "  --live      draw over the screen as it goes on moving, in the same way;\n"
+                          "              again, the ink stays and clicks go to the programs beneath\n"
                           "  --help      show this help and exit\n"
                           "  --version   show the version and exit\n");
 }
@@ -30,6 +32,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (!optionsEnd && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             if (a == QLatin1String("--draw"))
                 line.draw = true;
+            else if (a == QLatin1String("--live"))
+                line.live = true;
             else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
                 line.help = true;
             else if (a == QLatin1String("--version"))

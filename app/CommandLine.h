@@ -4,11 +4,12 @@
 #include <QStringList>
 
 // What the command line asks for:
-//   sketrin [--draw] [FILE]
+//   sketrin [--draw | --live] [FILE]
 //   sketrin --help | --version
 struct CommandLine
 {
     bool draw = false;    // enter the drawing mode (in the running program, if any)
+    bool live = false;    // the same for the live drawing mode
     bool help = false;    // print the usage and end
     bool version = false; // print the version and end
     QString file;         // a picture to start with

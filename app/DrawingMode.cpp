@@ -1,5 +1,6 @@
 #include "app/DrawingMode.h"
 
+#include "app/LiveMode.h"
 #include "app/Main.h"
 #include "forms/App.h"
 #include "forms/BusEntry.h"
@@ -16,9 +17,18 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <cstdio>
+
 DrawingMode::DrawingMode(Main &main, canvas::ToolState &tools, forms::Platform &platform)
-    : m_main(main), m_tools(tools), m_platform(platform)
-{}
+    : m_main(main), m_tools(tools), m_platform(platform), m_live(std::make_unique<LiveMode>(main, tools, platform))
+{
+    connect(m_live.get(), &LiveMode::entered, this, &DrawingMode::entered);
+    connect(m_live.get(), &LiveMode::left, this, &DrawingMode::left);
+    connect(m_live.get(), &LiveMode::fallBack, this, [this](const QString &why) {
+        std::fprintf(stderr, "sketrin: drawing on a frozen screen instead: %s\n", why.toLocal8Bit().constData());
+        enter();
+    });
+}
 
 DrawingMode::~DrawingMode() = default;
 
@@ -26,12 +36,21 @@ void DrawingMode::toggle()
 {
     // Never while a dialog waits for an answer: it runs its own event loop over
     // the window that would go, or would keep a new mode from taking input.
-    if (QApplication::activeModalWidget())
+    if (QApplication::activeModalWidget() || m_live->state() != LiveMode::State::Off)
         return;
     if (m_window)
         leave();
     else
         enter();
+}
+
+void DrawingMode::toggleLive()
+{
+    // Where the live key put up the frozen mode, it takes it down again.
+    if (m_window)
+        toggle();
+    else
+        m_live->toggle();
 }
 
 void DrawingMode::request(const QString &file)
@@ -86,7 +105,7 @@ void DrawingMode::enter()
     }
     // Not over a dialog that waits for an answer: it would keep the mode from
     // taking any input.
-    if (m_window || m_aside || QApplication::activeModalWidget())
+    if (m_window || m_aside || QApplication::activeModalWidget() || m_live->state() != LiveMode::State::Off)
         return;
     m_main.endStroke();
     closePopups(); // an open menu would be frozen into the picture
@@ -153,6 +172,7 @@ bool DrawingMode::grabKey(QString &why)
     if (!m_key) {
         m_key = new forms::GlobalShortcut(this);
         connect(m_key, &forms::GlobalShortcut::activated, this, &DrawingMode::toggle);
+        connect(m_key, &forms::GlobalShortcut::liveActivated, this, &DrawingMode::toggleLive);
     }
     const bool ok = m_key->start();
     why = m_key->why();
@@ -164,6 +184,7 @@ bool DrawingMode::openDoor()
     if (!m_door) {
         m_door = new forms::BusEntry(this);
         connect(m_door, &forms::BusEntry::drawRequested, this, &DrawingMode::request);
+        connect(m_door, &forms::BusEntry::liveRequested, this, &DrawingMode::toggleLive);
     }
     return m_door->open();
 }

@@ -29,6 +29,8 @@ class DrawingWindow;
 // nothing is raised, and what was drawn goes to the main window); and the two
 // ways in from other programs: the key from every program and the program's
 // door on the session bus. The main window only wires it.
+class LiveMode;
+
 class DrawingMode : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,12 @@ public:
     // Enters the mode unless it is on already; ends a capture the desktop holds up.
     void enter();
     void leave();
+    // The live mode's key (Ctrl+Shift+L, `sketrin --live`): on, switching
+    // between drawing and passing through; or the frozen mode where there can
+    // be no live one.
+    void toggleLive();
+    LiveMode &live() { return *m_live; }
+
     // `sketrin --draw` from another process: as the key, or with a file, that
     // file loaded in the main window and the mode on.
     void request(const QString &file);
@@ -76,4 +84,5 @@ private:
     std::uint32_t m_aboveMain = 0;   // the window just over the main window, on X11
     forms::GlobalShortcut *m_key = nullptr;
     forms::BusEntry *m_door = nullptr;
+    std::unique_ptr<LiveMode> m_live;
 };

@@ -93,6 +93,7 @@ public:
     void CmdScreenCapture_Click();
     // Draw on the screen: enters the drawing mode, or leaves it when it is on.
     void CmdDrawOnScreen_Click();
+    void CmdDrawLive_Click();
     // The drawing mode (DrawingMode.h), and the main window's ways into it.
     DrawingMode &drawingMode() { return *m_mode; }
     void enterDrawingMode();
@@ -187,6 +188,7 @@ private:
     // After the tool state, which the mode's window listens to until it goes.
     std::unique_ptr<DrawingMode> m_mode;
     friend class DrawingMode;
+    friend class LiveMode;
 
     // Controls
     forms::FormSurface *Client = nullptr;
@@ -200,6 +202,7 @@ private:
     QAction *CmdPicPaste = nullptr;
     QAction *CmdScreenCapture = nullptr;
     QAction *CmdDrawOnScreen = nullptr;
+    QAction *CmdDrawLive = nullptr;
     QAction *CmdPicSave = nullptr;
     QAction *CmdScreenCopy = nullptr;
     QAction *CmdExit = nullptr;

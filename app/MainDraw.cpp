@@ -31,6 +31,11 @@ void Main::CmdDrawOnScreen_Click()
     m_mode->toggle();
 }
 
+void Main::CmdDrawLive_Click()
+{
+    m_mode->toggleLive();
+}
+
 void Main::enterDrawingMode()
 {
     m_mode->enter();

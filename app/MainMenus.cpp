@@ -74,6 +74,8 @@ void Main::createMenus()
                 [this] { CmdScreenCapture_Click(); }, {ctrlShift(Qt::Key_G)}),
         command("CmdDrawOnScreen", QStringLiteral("画面に描く(&D)"), &CmdDrawOnScreen,
                 [this] { CmdDrawOnScreen_Click(); }, {ctrlShift(Qt::Key_D)}),
+        command("CmdDrawLive", QStringLiteral("画面に描く (ライブ)(&L)"), &CmdDrawLive, [this] { CmdDrawLive_Click(); },
+                {ctrlShift(Qt::Key_L)}),
         command("CmdPicSave", QStringLiteral("名前を付けて保存(&S)..."), &CmdPicSave, [this] { CmdPicSave_Click(); },
                 {ctrl(Qt::Key_S)}),
         command("CmdScreenCopy", QStringLiteral("画面をコピー(&C)"), &CmdScreenCopy, [this] { CmdScreenCopy_Click(); },

@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
         if (forms::BusEntry::askToDraw(file))
             return 0;
     }
+    if (line.live && forms::BusEntry::running() && forms::BusEntry::askToDrawLive())
+        return 0;
     forms::quitOnTerminationSignals();
     forms::ScratchFolder::removeLeftovers();
     forms::installFonts();
@@ -56,7 +58,7 @@ int main(int argc, char *argv[])
     window.drawingMode().openDoor();
     QString why;
     if (!window.grabDrawingKey(why) && !why.isEmpty())
-        std::fprintf(stderr, "sketrin: Ctrl+Shift+D works only in Sketrin's own windows: %s\n",
+        std::fprintf(stderr, "sketrin: Ctrl+Shift+D and Ctrl+Shift+L work only in Sketrin's own windows: %s\n",
                      why.toLocal8Bit().constData());
     // The drawing is kept in a journal; one that a crash left is offered back.
     window.startJournal(journal::defaultFolder());
@@ -65,7 +67,9 @@ int main(int argc, char *argv[])
     // `sketrin FILE` starts with FILE loaded, as the load command would load it.
     if (!line.file.isEmpty())
         window.LoadPictureFile(line.file);
-    if (line.draw)
+    if (line.live)
+        QTimer::singleShot(0, &window, &Main::CmdDrawLive_Click);
+    else if (line.draw)
         QTimer::singleShot(0, &window, &Main::enterDrawingMode);
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 """Turns the benchmark runs into ratios against their baselines, beside the goals."""
 import json
+import os
 import statistics
 import subprocess
 import sys
@@ -106,3 +107,17 @@ def peak(mode):
 
 extra = [peak("scale4") - peak("decode") for _ in range(max(reps, 5))]
 line("4x command peak MiB over the decoded picture", extra, "< 64", lambda r: r < 64)
+
+# The live mode's memory at 3840 x 2160 beside the frozen mode's, in full-screen
+# buffers (32 MiB each), on an offscreen monitor of that size.
+config = f"{out}/screen4k.json"
+with open(config, "w") as f:
+    f.write('{"screens": [{"name": "4k", "x": 0, "y": 0, "width": 3840, "height": 2160, '
+            '"logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]}')
+def mode_peak(mode):
+    env = dict(os.environ, QT_QPA_PLATFORM=f"offscreen:configfile={config}")
+    r = subprocess.run([f"{bindir}/bench_memory", mode, "-"], check=True, capture_output=True, text=True, env=env)
+    return int(r.stdout.split()[-1]) / 1024
+buffer = 3840 * 2160 * 4 / 2**20
+beyond = [(mode_peak("live") - mode_peak("frozen")) / buffer for _ in range(3)]
+line("live mode 4K memory beyond the frozen mode's, buffers", beyond, "<= 2", lambda r: r <= 2)

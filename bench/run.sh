@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 REPS=${1:-5}
 bash scripts/setup.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo keyprobe sketrin \
+cmake --build build-release --target bench_sketrin bench_startup bench_memory bench_make_photo keyprobe liveprobe sketrin \
   patternwindow inkprobe xcbink qtink
 export QT_QPA_PLATFORM=offscreen
 out=$(mktemp -d)
@@ -18,5 +18,6 @@ trap 'rm -rf "$out"' EXIT
   --benchmark_format=json --benchmark_out="$out/bench.json" --benchmark_out_format=json >/dev/null 2>&1
 python3 bench/report.py "$out" "$REPS" ./build-release/bench
 bash bench/draw_key.sh build-release 10
+bash bench/live_key.sh build-release 5
 echo
 python3 bench/latency/ink_latency.py build-release

@@ -93,8 +93,9 @@ bool Surface::ensureLayers()
         const int nh = std::max({need.height(), m_persist.isNull() ? 0 : m_persist.height(), 1});
         if (2 * 4 * qint64(nw) * qint64(nh) > g_layerBudget)
             return false;
-        QImage grown(nw, nh, QImage::Format_RGB32);
-        QImage screen(nw, nh, QImage::Format_RGB32);
+        const QImage::Format format = m_seeThrough ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+        QImage grown(nw, nh, format);
+        QImage screen(nw, nh, format);
         if (grown.isNull() || screen.isNull())
             return false;
         grown.setDevicePixelRatio(m_dpr);
@@ -122,11 +123,22 @@ bool Surface::ensureLayers()
 
 void Surface::paintBase(QImage &image) const
 {
-    image.fill(forms::toQColor(m_backColor));
+    image.fill(m_seeThrough ? QColor(Qt::transparent) : forms::toQColor(m_backColor));
     if (!m_picture.isNull()) {
         QPainter p(&image); // a picture pixel covers one logical pixel
         p.drawImage(QPointF(0, 0), m_picture);
     }
+}
+
+void Surface::setSeeThrough(bool on)
+{
+    if (on == m_seeThrough)
+        return;
+    m_seeThrough = on;
+    m_persist = QImage();
+    m_screen = QImage();
+    m_base = QImage();
+    m_persistStale = m_screenStale = true;
 }
 
 QRect Surface::setBackColor(std::int32_t colorWord)

@@ -46,6 +46,11 @@ public:
     QRect setBackColor(std::int32_t colorWord);
     // Background picture, drawn at (0, 0) at one picture pixel to a logical pixel.
     const QImage &Picture() const { return m_picture; }
+    // A see-through surface has no background: its layers keep alpha, and what
+    // lies beneath (Cls, an eraser) is nothing at all. For ink over a screen
+    // that goes on moving. Set it before the first drawing.
+    void setSeeThrough(bool on);
+    bool seeThrough() const { return m_seeThrough; }
     QRect setPicture(const QImage &picture);
     int DrawWidth() const { return m_drawWidth; }
     void setDrawWidth(int width) { m_drawWidth = width < 1 ? 1 : width; }
@@ -156,6 +161,7 @@ private:
     std::int32_t m_backColor = 0xFFFFFF;
     int m_drawWidth = 1;
     bool m_autoRedraw = false;
+    bool m_seeThrough = false;
     bool m_persistStale = true;
     bool m_screenStale = true;
     bool m_repaintsHeld = false;

@@ -45,19 +45,34 @@ bool BusEntry::running()
     return bus.isConnected() && bus.interface()->isServiceRegistered(QString::fromLatin1(Service)).value();
 }
 
-bool BusEntry::askToDraw(const QString &file, int timeoutMs)
+namespace {
+
+bool ask(const QString &method, const QVariantList &arguments, int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(Service), QString::fromLatin1(Path), QString::fromLatin1(Service),
-        file.isEmpty() ? QStringLiteral("Draw") : QStringLiteral("DrawWith"));
-    if (!file.isEmpty())
-        call << file;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(BusEntry::Service), QString::fromLatin1(BusEntry::Path),
+                                       QString::fromLatin1(BusEntry::Service), method);
+    call.setArguments(arguments);
     if (bus.call(call, QDBus::Block, timeoutMs).type() == QDBusMessage::ReplyMessage)
         return true;
-    return running();
+    return BusEntry::running();
+}
+
+} // namespace
+
+bool BusEntry::askToDraw(const QString &file, int timeoutMs)
+{
+    if (file.isEmpty())
+        return ask(QStringLiteral("Draw"), {}, timeoutMs);
+    return ask(QStringLiteral("DrawWith"), {file}, timeoutMs);
+}
+
+bool BusEntry::askToDrawLive(int timeoutMs)
+{
+    return ask(QStringLiteral("DrawLive"), {}, timeoutMs);
 }
 
 void BusEntry::Draw()
@@ -69,6 +84,11 @@ void BusEntry::DrawWith(const QString &file)
 {
     QMetaObject::invokeMethod(
         this, [this, file] { emit drawRequested(file); }, Qt::QueuedConnection);
+}
+
+void BusEntry::DrawLive()
+{
+    QMetaObject::invokeMethod(this, &BusEntry::liveRequested, Qt::QueuedConnection);
 }
 
 } // namespace forms

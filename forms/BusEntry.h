@@ -5,8 +5,8 @@
 namespace forms {
 
 // The running program's door on the session bus, one per user session:
-// `sketrin --draw` knocks, and the program that owns the name enters the
-// drawing mode, or leaves it. The knock is answered at once; the program acts
+// `sketrin --draw` (or `--live`) knocks, and the program that owns the name
+// enters the drawing mode, or leaves it. The knock is answered at once; the program acts
 // on it afterwards, so that no waiting on the screen or a dialog can make the
 // caller think nobody is there.
 class BusEntry : public QObject
@@ -30,15 +30,19 @@ public:
     // path, loaded first when given); false when no program holds it. A program
     // that holds it but is slow to answer still counts: there is one Sketrin.
     static bool askToDraw(const QString &file = QString(), int timeoutMs = 5000);
+    // The same for the live drawing mode.
+    static bool askToDrawLive(int timeoutMs = 5000);
 
 public slots:
     // Called over the bus.
     void Draw();
     void DrawWith(const QString &file);
+    void DrawLive();
 
 signals:
     // `file` is empty for a plain `--draw`.
     void drawRequested(const QString &file);
+    void liveRequested();
 
 private:
     bool m_open = false;

@@ -12,6 +12,8 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,6 +23,7 @@ const QString PortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString ShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString ShortcutId = QStringLiteral("draw-on-screen");
+const QString LiveShortcutId = QStringLiteral("draw-live");
 
 // One entry of BindShortcuts' a(sa{sv}).
 struct PortalShortcut
@@ -69,13 +72,19 @@ Q_DECLARE_METATYPE(PortalShortcut)
 
 namespace {
 
-PortalShortcut drawShortcut()
+PortalShortcut portalShortcut(const QString &id, const QString &description, const QString &trigger)
 {
     PortalShortcut shortcut;
-    shortcut.id = ShortcutId;
-    shortcut.properties.insert(QStringLiteral("description"), QStringLiteral("画面に描く"));
-    shortcut.properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+SHIFT+d"));
+    shortcut.id = id;
+    shortcut.properties.insert(QStringLiteral("description"), description);
+    shortcut.properties.insert(QStringLiteral("preferred_trigger"), trigger);
     return shortcut;
+}
+
+QList<PortalShortcut> drawShortcuts()
+{
+    return {portalShortcut(ShortcutId, QStringLiteral("画面に描く"), QStringLiteral("CTRL+SHIFT+d")),
+            portalShortcut(LiveShortcutId, QStringLiteral("画面に描く (ライブ)"), QStringLiteral("CTRL+SHIFT+l"))};
 }
 
 // The ids of the shortcuts an answer says are bound (its "shortcuts", a(sa{sv})).
@@ -99,37 +108,46 @@ QStringList boundShortcuts(const QVariantMap &results)
 
 namespace forms {
 
-// Takes the grabbed key's presses off the root window before Qt, which knows no
-// window of that id, drops them; and the same key in the program's own windows,
+// Takes the grabbed keys' presses off the root window before Qt, which knows no
+// window of that id, drops them; and the same keys in the program's own windows,
 // before their input method.
 class GlobalShortcut::X11Filter : public QAbstractNativeEventFilter
 {
 public:
-    X11Filter(GlobalShortcut &owner, xcb_connection_t *connection, xcb_window_t root, xcb_keycode_t key)
-        : m_owner(owner), m_connection(connection), m_root(root), m_key(key)
+    struct Key
+    {
+        xcb_keycode_t code = 0;
+        void (GlobalShortcut::*signal)() = nullptr;
+        bool down = false;
+        xcb_timestamp_t lastPress = 0;
+    };
+
+    X11Filter(GlobalShortcut &owner, xcb_connection_t *connection, xcb_window_t root, std::vector<Key> keys)
+        : m_owner(owner), m_connection(connection), m_root(root), m_keys(std::move(keys))
     {}
     ~X11Filter() override
     {
-        for (uint16_t mods : m_grabbed)
-            xcb_ungrab_key(m_connection, m_key, m_root, mods);
+        for (const auto &[code, mods] : m_grabbed)
+            xcb_ungrab_key(m_connection, code, m_root, mods);
         xcb_flush(m_connection);
     }
 
-    // Ctrl+Shift+D with Caps Lock and Num Lock in any state.
+    // Ctrl+Shift and the key, with Caps Lock and Num Lock in any state.
     bool grab()
     {
         const uint16_t base = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
-        for (uint16_t locks :
-             {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)}) {
-            const uint16_t mods = base | locks;
-            const xcb_void_cookie_t cookie =
-                xcb_grab_key_checked(m_connection, 1, m_root, mods, m_key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
-                free(error);
-                return false; // another program holds it
+        for (const Key &key : m_keys)
+            for (uint16_t locks :
+                 {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)}) {
+                const uint16_t mods = base | locks;
+                const xcb_void_cookie_t cookie = xcb_grab_key_checked(m_connection, 1, m_root, mods, key.code,
+                                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+                    free(error);
+                    return false; // another program holds it
+                }
+                m_grabbed.emplace_back(key.code, mods);
             }
-            m_grabbed.push_back(mods);
-        }
         return true;
     }
 
@@ -141,14 +159,16 @@ public:
         const uint8_t kind = event->response_type & 0x7f;
         if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
             return false;
-        auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
+        auto *press = reinterpret_cast<xcb_key_press_event_t *>(event);
         // The root window's grab, and the key pressed in a window of ours too:
         // there it must act before an input method, which keeps every key while
         // it composes (the drawing mode's text would be left behind).
-        if (key->detail != m_key)
+        const auto key =
+            std::find_if(m_keys.begin(), m_keys.end(), [press](const Key &k) { return k.code == press->detail; });
+        if (key == m_keys.end())
             return false;
         const uint16_t held =
-            key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+            press->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
         if (held != (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT))
             return false;
         // A key held down repeats its presses with no release between them (the
@@ -156,13 +176,13 @@ public:
         // may never come here (a window of ours took the keyboard meanwhile), so
         // a press long after the last one acts whatever was seen.
         if (kind == XCB_KEY_PRESS) {
-            const bool repeat = m_down && key->time - m_lastPress < 500;
-            m_lastPress = key->time;
-            m_down = true;
+            const bool repeat = key->down && press->time - key->lastPress < 500;
+            key->lastPress = press->time;
+            key->down = true;
             if (!repeat)
-                QMetaObject::invokeMethod(&m_owner, &GlobalShortcut::activated, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(&m_owner, key->signal, Qt::QueuedConnection);
         } else {
-            m_down = false;
+            key->down = false;
         }
         return true;
     }
@@ -171,16 +191,14 @@ private:
     GlobalShortcut &m_owner;
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
-    xcb_keycode_t m_key;
-    std::vector<uint16_t> m_grabbed;
-    bool m_down = false;
-    xcb_timestamp_t m_lastPress = 0;
+    std::vector<Key> m_keys;
+    std::vector<std::pair<xcb_keycode_t, uint16_t>> m_grabbed;
 };
 
 namespace {
 
-// The key that types 'd', on this keyboard map.
-xcb_keycode_t keycodeForD(xcb_connection_t *connection)
+// The key that types this lower-case letter, on this keyboard map.
+xcb_keycode_t keycodeFor(xcb_connection_t *connection, xcb_keysym_t lower)
 {
     const xcb_setup_t *setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
@@ -192,7 +210,7 @@ xcb_keycode_t keycodeForD(xcb_connection_t *connection)
     const int per = reply->keysyms_per_keycode;
     xcb_keycode_t found = 0;
     for (int i = 0; i < count && !found; ++i)
-        if (syms[i * per] == 0x64 || syms[i * per] == 0x44) // XK_d, XK_D
+        if (syms[i * per] == lower || syms[i * per] == lower - 0x20) // XK_d, XK_D
             found = xcb_keycode_t(setup->min_keycode + i);
     free(reply);
     return found;
@@ -234,16 +252,18 @@ bool GlobalShortcut::grabOnX11()
         m_why = QStringLiteral("no X11 connection");
         return false;
     }
-    const xcb_keycode_t key = keycodeForD(connection);
-    if (!key) {
-        m_why = QStringLiteral("no key for D on this keyboard");
+    const xcb_keycode_t draw = keycodeFor(connection, 0x64); // XK_d
+    const xcb_keycode_t live = keycodeFor(connection, 0x6c); // XK_l
+    if (!draw || !live) {
+        m_why = QStringLiteral("no key for D or L on this keyboard");
         return false;
     }
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    auto *filter = new X11Filter(*this, connection, root, key);
+    auto *filter = new X11Filter(*this, connection, root,
+                                 {{draw, &GlobalShortcut::activated}, {live, &GlobalShortcut::liveActivated}});
     if (!filter->grab()) {
         delete filter;
-        m_why = QStringLiteral("Ctrl+Shift+D is held by another program");
+        m_why = QStringLiteral("Ctrl+Shift+D or Ctrl+Shift+L is held by another program");
         return false;
     }
     m_filter = filter;
@@ -273,7 +293,7 @@ bool GlobalShortcut::usePortal()
     options.insert(QStringLiteral("session_handle_token"), m_sessionToken);
     // Some desktops bind shortcuts only when they come with the session, and
     // open their settings for BindShortcuts.
-    options.insert(QStringLiteral("shortcuts"), QVariant::fromValue(QList<PortalShortcut>{drawShortcut()}));
+    options.insert(QStringLiteral("shortcuts"), QVariant::fromValue(drawShortcuts()));
     call << options;
     // The portal may be missing: the answer, or the error, comes later.
     bus.call(call, QDBus::NoBlock);
@@ -289,22 +309,27 @@ void GlobalShortcut::onSessionCreated(uint response, const QVariantMap &results)
     m_session = results.value(QStringLiteral("session_handle")).toString();
     if (m_session.isEmpty())
         m_session = ownPath(QStringLiteral("session"), m_sessionToken);
-    if (boundShortcuts(results).contains(ShortcutId))
+    const QStringList bound = boundShortcuts(results);
+    if (bound.contains(ShortcutId) && bound.contains(LiveShortcutId))
         return; // bound with the session already
     QDBusMessage call =
         QDBusMessage::createMethodCall(PortalService, PortalPath, ShortcutsInterface, QStringLiteral("BindShortcuts"));
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), newToken());
-    call << QVariant::fromValue(QDBusObjectPath(m_session))
-         << QVariant::fromValue(QList<PortalShortcut>{drawShortcut()}) << QString() << options;
+    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(drawShortcuts()) << QString()
+         << options;
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
 }
 
 void GlobalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong,
                                  const QVariantMap &)
 {
-    if (session.path() == m_session && shortcutId == ShortcutId)
+    if (session.path() != m_session)
+        return;
+    if (shortcutId == ShortcutId)
         emit activated();
+    else if (shortcutId == LiveShortcutId)
+        emit liveActivated();
 }
 
 } // namespace forms

@@ -7,12 +7,13 @@
 
 namespace forms {
 
-// Ctrl+Shift+D whatever program has the focus.
+// Ctrl+Shift+D (the drawing mode) and Ctrl+Shift+L (the live one), whatever
+// program has the focus.
 //
 // Under X11 it is a passive grab of the key on the root window, for as long as
 // the program runs. On Wayland no program may grab keys; where the desktop
 // offers the global shortcuts portal (org.freedesktop.portal.GlobalShortcuts)
-// the key is bound through it, with Ctrl+Shift+D as the preferred trigger, and
+// the keys are bound through it, with these as the preferred triggers, and
 // the portal tells when it is pressed. The key comes with the session request
 // itself, under the same session token on every run; BindShortcuts follows
 // only where the session's answer does not list it as bound. Elsewhere there is no such key, and
@@ -37,7 +38,8 @@ public:
     QString portalSession() const { return m_session; }
 
 signals:
-    void activated();
+    void activated();     // Ctrl+Shift+D
+    void liveActivated(); // Ctrl+Shift+L
 
 private slots:
     void onSessionCreated(uint response, const QVariantMap &results);

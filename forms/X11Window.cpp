@@ -3,7 +3,9 @@
 #include <QGuiApplication>
 #include <QWindow>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -86,6 +88,21 @@ std::vector<xcb_window_t> rootStacking(xcb_connection_t *c)
 bool active()
 {
     return connection() != nullptr;
+}
+
+bool compositing()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return false;
+    // The compositing manager of screen N owns the selection _NET_WM_CM_SN; Qt
+    // works on the display's first screen.
+    const xcb_atom_t selection = atom(c, "_NET_WM_CM_S0");
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    const Owned<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr), &std::free);
+    return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
 std::uint32_t inputFocus()
@@ -175,6 +192,25 @@ void stackBelow(QWindow &window, QWindow &over)
         return;
     const uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
     xcb_configure_window(c, own, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    xcb_flush(c);
+}
+
+void passPointerThrough(QWindow &window, bool on)
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return;
+    // XFixes wants its version asked before use; the answer is not needed.
+    free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    const auto id = xcb_window_t(window.winId());
+    xcb_xfixes_region_t region = XCB_NONE; // none: the input shape is the window's own
+    if (on) {
+        region = xcb_generate_id(c);
+        xcb_xfixes_create_region(c, region, 0, nullptr);
+    }
+    xcb_xfixes_set_window_shape_region(c, id, XCB_SHAPE_SK_INPUT, 0, 0, region);
+    if (on)
+        xcb_xfixes_destroy_region(c, region);
     xcb_flush(c);
 }
 

@@ -12,6 +12,9 @@ namespace forms::x11 {
 
 // True when the program runs on X11.
 bool active();
+// True when a compositing manager runs on the program's screen: only then do
+// see-through windows show what lies beneath them.
+bool compositing();
 // The window that has the keyboard focus now; 0 when there is none or none known.
 std::uint32_t inputFocus();
 // Gives the keyboard focus back to a window that had it, if it is still on the
@@ -27,6 +30,9 @@ void restackBelow(QWindow &window, std::uint32_t sibling);
 // it is mapped: Qt rounds a scaled window's logical size, one row or column past
 // the monitor at x1.5.
 void placeExactly(QWindow &window, const QRect &native);
+// Lets the pointer through `window` to whatever lies beneath (an empty input
+// shape), or takes it again (the whole window). Its picture is left whole.
+void passPointerThrough(QWindow &window, bool on);
 // Stacks `window` (one of ours that no window manager handles) just below the
 // top-level window that holds `over` (a dialog, framed by the window manager).
 void stackBelow(QWindow &window, QWindow &over);

@@ -3,6 +3,8 @@
 #include "canvas/ToolState.h"
 #include "forms/ColorWord.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +30,18 @@ Document::Document(const QImage &screen, canvas::ToolState &tools)
     first.surface.setArea(
         QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))), m_scale);
     first.surface.setPicture(screen); // one picture pixel to a device pixel
+}
+
+Document::Document(QSize device, qreal scale, canvas::ToolState &tools)
+    : m_tools(tools), m_highlighterColor(forms::colorWord(255, 220, 0))
+{
+    m_live = true;
+    m_scale = scale > 0 ? scale : 1;
+    m_device = device;
+    Sheet &first = sheet(Page::Screen);
+    first.surface.setSeeThrough(true);
+    first.surface.setArea(
+        QSize(int(std::lround(device.width() / m_scale)), int(std::lround(device.height() / m_scale))), m_scale);
 }
 
 Document::Sheet &Document::sheet(Page page)
@@ -81,6 +95,7 @@ MarkTool Document::tool(Shape shape, Input input, qreal viewScale) const
     t.color = rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor());
     t.viewScale = viewScale > 0 ? viewScale : 1;
     t.deviceScale = m_scale;
+    t.seeThrough = m_pages[size_t(m_page)]->surface.seeThrough();
     return t;
 }
 
@@ -109,7 +124,7 @@ void Document::press(QPointF at, Shape shape, Input input, qreal pressure, qreal
     history().begin({}, canvas::History::Extent::Touched);
     m_drawing = true;
     MarkTool t = tool(shape, input, viewScale);
-    if (t.highlighter && !t.eraser)
+    if (t.highlighter && !t.eraser && !t.seeThrough)
         t.darkPage = darkAround(t.toDevice(at));
     m_target.surface = &surface();
     m_mark = makeMark(m_target, t);
@@ -233,6 +248,23 @@ bool Document::redo()
     endText();
     release();
     return history().redo({}).has_value();
+}
+
+QImage layOver(const QImage &screen, const QImage &marks)
+{
+    QImage out = screen.convertToFormat(QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
+    const qreal scale = out.devicePixelRatio();
+    out.setDevicePixelRatio(1);
+    QImage ink = marks;
+    ink.setDevicePixelRatio(1);
+    {
+        QPainter p(&out);
+        p.drawImage(QPoint(0, 0), ink);
+    }
+    out.setDevicePixelRatio(scale);
+    return out;
 }
 
 } // namespace present

@@ -33,6 +33,10 @@ public:
 
     // `screen` in device pixels, its device pixel ratio the monitor's scale.
     Document(const QImage &screen, canvas::ToolState &tools);
+    // Over a live screen: the screen page is see-through, the marks all there
+    // is of it, and the eraser takes ink away. `device` is the monitor's size in
+    // device pixels, `scale` its device pixels to a logical pixel.
+    Document(QSize device, qreal scale, canvas::ToolState &tools);
     Document(const Document &) = delete;
     Document &operator=(const Document &) = delete;
 
@@ -73,6 +77,8 @@ public:
     QRectF textCursor() const { return m_text ? m_text->cursor() : QRectF(); }
 
     Page page() const { return m_page; }
+    // The screen beneath keeps moving: only the marks are the document's.
+    bool live() const { return m_live; }
     // A board's key shows the board, or the screen again when it is shown.
     void toggleBoard(Page board);
 
@@ -104,6 +110,7 @@ private:
     std::array<std::unique_ptr<Sheet>, 3> m_pages;
     Page m_page = Page::Screen;
     qreal m_scale = 1;
+    bool m_live = false;
     QSize m_device; // the monitor's device pixels: what is shown, saved and handed back
     std::function<void(const QRect &)> m_listener;
     Ink m_ink;
@@ -119,5 +126,10 @@ private:
     bool m_highlighter = false;
     std::int32_t m_highlighterColor;
 };
+
+// A live document's marks (see-through, from shown()) laid over the screen as it
+// was beneath them: what the presenter saw. Device pixels; the result has the
+// screen's size and scale.
+QImage layOver(const QImage &screen, const QImage &marks);
 
 } // namespace present

@@ -146,21 +146,6 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
     if (endsText(key.command))
         confirmText();
     switch (key.command) {
-    case Command::Text:
-    case Command::WhiteBoard:
-    case Command::BlackBoard:
-    case Command::Clear:
-    case Command::Undo:
-    case Command::Redo:
-    case Command::Save:
-    case Command::Copy:
-    case Command::Leave:
-        confirmText();
-        break;
-    default:
-        break;
-    }
-    switch (key.command) {
     case Command::Pen:
         m_tools.selectPen(key.arg);
         break;
@@ -206,6 +191,11 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
         emit saveRequested();
         break;
     case Command::Copy: {
+        if (live()) {
+            endMark();
+            emit copyRequested();
+            break;
+        }
         QImage image = picture();
         image.setDevicePixelRatio(1);
         m_platform.setClipboardImage(image);

@@ -35,15 +35,37 @@ Qt::WindowFlags modeFlags()
     return flags;
 }
 
+// The monitor's size in device pixels.
+QSize devicePixels(const QScreen *on)
+{
+    if (!on)
+        return QSize(1, 1);
+    const QSizeF size = QSizeF(on->geometry().size()) * on->devicePixelRatio();
+    return QSize(int(std::lround(size.width())), int(std::lround(size.height())));
+}
+
 } // namespace
 
 DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
-    : QWidget(nullptr, modeFlags()), m_document(std::make_unique<Document>(screen, tools)), m_tools(tools),
-      m_platform(platform), m_bypass(windowFlags() & Qt::X11BypassWindowManagerHint)
+    : DrawingWindow(std::make_unique<Document>(screen, tools), screen.size(), on, tools, platform)
+{}
+
+DrawingWindow::DrawingWindow(QScreen *on, canvas::ToolState &tools, forms::Platform &platform)
+    : DrawingWindow(std::make_unique<Document>(devicePixels(on), on ? on->devicePixelRatio() : 1, tools),
+                    devicePixels(on), on, tools, platform)
+{}
+
+DrawingWindow::DrawingWindow(std::unique_ptr<Document> document, QSize device, QScreen *on, canvas::ToolState &tools,
+                             forms::Platform &platform)
+    : QWidget(nullptr, modeFlags()), m_document(std::move(document)), m_tools(tools), m_platform(platform),
+      m_bypass(windowFlags() & Qt::X11BypassWindowManagerHint)
 {
     setObjectName(QStringLiteral("DrawingWindow"));
     setWindowTitle(QStringLiteral("画面に描く - Sketrin"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (live())
+        setAttribute(Qt::WA_TranslucentBackground);
+    else
+        setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -60,8 +82,8 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
         setScreen(on);
         setGeometry(on->geometry());
         // A screen's top-left is the same in device and logical pixels; the
-        // frozen picture has the monitor's device size.
-        m_native = QRect(on->geometry().topLeft(), screen.size());
+        // picture has the monitor's device size.
+        m_native = QRect(on->geometry().topLeft(), device);
     }
     showTool();
 }
@@ -104,7 +126,8 @@ void DrawingWindow::showOverScreen()
 
 void DrawingWindow::holdKeyboard(bool hold)
 {
-    if (!m_bypass || !windowHandle() || hold == m_keyboardHeld)
+    // Passing through, the keys are the programs' beneath.
+    if (!m_bypass || !windowHandle() || hold == m_keyboardHeld || (hold && m_passThrough))
         return;
     if (hold) {
         // The focus too, for the input method: Qt gives it to the window it
@@ -148,7 +171,30 @@ bool DrawingWindow::eventFilter(QObject *watched, QEvent *event)
 
 void DrawingWindow::showPicture(const QRect &pictureArea)
 {
-    update(m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
+    const QRect area = m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1);
+    update(area);
+    emit shown(area);
+}
+
+void DrawingWindow::setPassThrough(bool on)
+{
+    if (!live() || on == m_passThrough)
+        return;
+    if (on) {
+        confirmText();
+        endMark();
+    }
+    m_passThrough = on;
+    // On X11 an empty input shape (XFixes), which leaves the picture whole,
+    // where a mask would clip it.
+    setAttribute(Qt::WA_TransparentForMouseEvents, on);
+    if (QWindow *window = windowHandle())
+        forms::x11::passPointerThrough(*window, on);
+    holdKeyboard(!on);
+    if (on)
+        unsetCursor();
+    else
+        showTool();
 }
 
 void DrawingWindow::closeEvent(QCloseEvent *event)
@@ -210,6 +256,9 @@ void DrawingWindow::wheelEvent(QWheelEvent *event)
 
 void DrawingWindow::zoomBy(int steps, QPointF anchor)
 {
+    // The screen beneath a live window is no picture of ours to enlarge.
+    if (live())
+        return;
     m_zoom.stepAt(anchor, steps);
     update();
 }

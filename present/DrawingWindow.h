@@ -46,7 +46,16 @@ class DrawingWindow : public QWidget
 
 public:
     DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolState &tools, forms::Platform &platform);
+    // Over the live screen of `on`: see-through where nothing is drawn, the
+    // programs beneath showing through as they go on.
+    DrawingWindow(QScreen *on, canvas::ToolState &tools, forms::Platform &platform);
     ~DrawingWindow() override;
+
+    bool live() const { return m_document->live(); }
+    // The live window lets the pointer and the keys through to the programs
+    // beneath, its ink staying on the screen; or takes them again.
+    void setPassThrough(bool on);
+    bool passingThrough() const { return m_passThrough; }
 
     Document &document() { return *m_document; }
     // Puts the window up over the whole monitor, with the keyboard.
@@ -64,8 +73,13 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 signals:
+    // Something the window shows changed (in its own points): for a surface
+    // that shows it elsewhere (a layer of the compositor's, on Wayland).
+    void shown(const QRect &area);
     void colorRequested();
     void saveRequested();
+    // Ctrl+Shift+C in the live window: what lies beneath is not the window's.
+    void copyRequested();
     // Esc or the calling key: the mode ends.
     void leaveRequested();
 
@@ -85,6 +99,8 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    DrawingWindow(std::unique_ptr<Document> document, QSize device, QScreen *on, canvas::ToolState &tools,
+                  forms::Platform &platform);
     // The one way in for what draws.
     void penDown(const PenEvent &pen);
     void penMove(const PenEvent &pen);
@@ -128,6 +144,7 @@ private:
     QRect m_native;           // the monitor, in device pixels
     bool m_bypass = false;    // no window manager handles the window (X11)
     bool m_keyboardHeld = false;
+    bool m_passThrough = false;
 };
 
 } // namespace present

@@ -31,8 +31,8 @@ int highlight(Ink::Look look, int from, int c, int h)
 bool Ink::begin(const QImage &layer, Look look, QRgb color)
 {
     end();
-    if (m_cover.size() != layer.size()) {
-        m_before = QImage(layer.size(), QImage::Format_RGB32);
+    if (m_cover.size() != layer.size() || m_before.format() != layer.format()) {
+        m_before = QImage(layer.size(), layer.format());
         m_cover = QImage(layer.size(), QImage::Format_Grayscale8);
         if (m_before.isNull() || m_cover.isNull()) {
             m_before = m_cover = QImage();
@@ -338,7 +338,16 @@ void Ink::compose(QImage &layer, const QRect &rect)
             }
         }
     };
-    if (m_look == Look::Pen) {
+    if (m_layer->hasAlphaChannel() || m_look == Look::Veil) {
+        // Premultiplied, so the colour goes over what was there, alpha and all:
+        // a see-through page keeps the ink's coverage as its alpha.
+        const int most = m_look == Look::Veil ? 128 : 255;
+        auto over = [=](QRgb b, int a) {
+            auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
+            return qRgba(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb), mix(qAlpha(b), 255));
+        };
+        rows([=](QRgb b) { return over(b, most); }, [=](QRgb b, int a) { return over(b, a * most / 255); });
+    } else if (m_look == Look::Pen) {
         const QRgb solid = qRgb(cr, cg, cb);
         rows([solid](QRgb) { return solid; },
              [=](QRgb b, int a) {

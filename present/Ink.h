@@ -32,9 +32,11 @@ class Ink
 {
 public:
     enum class Look {
-        Pen,              // opaque, in the colour
-        Highlighter,      // the colour multiplied over the picture at half strength
-        HighlighterOnDark // the colour screened over the picture at half strength
+        Pen,               // opaque, in the colour
+        Highlighter,       // the colour multiplied over the picture at half strength
+        HighlighterOnDark, // the colour screened over the picture at half strength
+        Veil               // the colour laid over at half strength: the highlighter over
+                           // a see-through page, which has nothing to multiply
     };
     static constexpr int Tile = 64;
 

@@ -189,6 +189,7 @@ std::unique_ptr<Mark> makeMark(MarkTarget &target, const MarkTool &tool)
     if (!layer)
         return nullptr;
     const Ink::Look look = !tool.highlighter ? Ink::Look::Pen
+                           : tool.seeThrough ? Ink::Look::Veil
                            : tool.darkPage   ? Ink::Look::HighlighterOnDark
                                              : Ink::Look::Highlighter;
     if (!target.ink.begin(*layer, look, tool.color))

@@ -33,9 +33,10 @@ struct MarkTool
     Input input = Input::Mouse;
     bool eraser = false;
     bool highlighter = false;
-    bool darkPage = false; // the highlighter screens rather than multiplies
-    int pen = 1;           // the pen's width, 1 to 9
-    int eraserHalf = 3;    // half the eraser's side, less the pen's reach
+    bool darkPage = false;   // the highlighter screens rather than multiplies
+    bool seeThrough = false; // the page has nothing beneath: the highlighter is a veil
+    int pen = 1;             // the pen's width, 1 to 9
+    int eraserHalf = 3;      // half the eraser's side, less the pen's reach
     QRgb color = 0;
     qreal viewScale = 1;   // the view's zoom: widths are what the screen shows
     qreal deviceScale = 1; // the page's device pixels to a logical pixel

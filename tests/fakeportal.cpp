@@ -168,8 +168,9 @@ public slots:
     {
         QString id;
         for (const Shortcut &shortcut : shortcuts) {
-            id = shortcut.id;
-            std::printf("bound %s %s\n", qPrintable(id),
+            if (id.isEmpty())
+                id = shortcut.id;
+            std::printf("bound %s %s\n", qPrintable(shortcut.id),
                         qPrintable(shortcut.properties.value(QStringLiteral("preferred_trigger")).toString()));
         }
         if (bindsWithSession)

@@ -74,6 +74,7 @@ struct OtherRun
     {
         process.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--journal-run"), folder, keepWriting ? QStringLiteral("write") : QString()});
+        // A bound against hanging only: the child answers in milliseconds.
         QElapsedTimer waited;
         waited.start();
         while (!process.canReadLine() && waited.elapsed() < 60000)
@@ -397,7 +398,7 @@ private slots:
         // waiting for the delay again: no timer of the window runs meanwhile.
         QCoreApplication::processEvents();
         const QImage shown = plain(f.w->surface().visibleImage());
-        QElapsedTimer waited;
+        QElapsedTimer waited; // a bound against hanging only, far above the usual wait
         waited.start();
         while (written(dir.path()) != shown && waited.elapsed() < 20000)
             QThread::msleep(20);

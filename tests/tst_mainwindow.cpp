@@ -116,6 +116,7 @@ private slots:
             QStringLiteral("  貼り付け(&V) [Ctrl+V]"),
             QStringLiteral("  画面取り込み(&G) [Ctrl+Shift+G]"),
             QStringLiteral("  画面に描く(&D) [Ctrl+Shift+D]"),
+            QStringLiteral("  画面に描く (ライブ)(&L) [Ctrl+Shift+L]"),
             QStringLiteral("  名前を付けて保存(&S)... [Ctrl+S]"),
             QStringLiteral("  画面をコピー(&C) [Ctrl+Shift+C]"),
             QStringLiteral("  -"),
@@ -375,6 +376,7 @@ private slots:
         QTest::newRow("a file") << QStringList{"a.bmp", "ignored"} << false << "a.bmp" << false;
         QTest::newRow("--draw") << QStringList{"--draw"} << true << QString() << false;
         QTest::newRow("--draw and a file") << QStringList{"b.jpg", "--draw"} << true << "b.jpg" << false;
+        QTest::newRow("--live") << QStringList{"--live"} << false << QString() << false;
         QTest::newRow("a file named like an option") << QStringList{"--", "-x.png"} << false << "-x.png" << false;
         QTest::newRow("unknown option") << QStringList{"--drwa"} << false << QString() << true;
     }
@@ -386,6 +388,7 @@ private slots:
         QFETCH(bool, error);
         const CommandLine line = parseCommandLine(QStringList{QStringLiteral("sketrin")} + arguments);
         QCOMPARE(line.draw, draw);
+        QCOMPARE(line.live, arguments.contains(QStringLiteral("--live")));
         QCOMPARE(line.file, file);
         QCOMPARE(!line.error.isEmpty(), error);
         QVERIFY(CommandLine::usage().contains(QStringLiteral("--draw")));

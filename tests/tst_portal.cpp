@@ -245,8 +245,9 @@ private slots:
             QVERIFY(key.portalSession().endsWith(QLatin1String("/sketrin")));
             said += portal.readAll();
         }
-        QCOMPARE(said.count("session sketrin with [draw-on-screen CTRL+SHIFT+d]"), 2);
+        QCOMPARE(said.count("session sketrin with [draw-on-screen CTRL+SHIFT+d,draw-live CTRL+SHIFT+l]"), 2);
         QCOMPARE(said.count("bound draw-on-screen CTRL+SHIFT+d"), withSession ? 0 : 2);
+        QCOMPARE(said.count("bound draw-live CTRL+SHIFT+l"), withSession ? 0 : 2);
         QVERIFY(!said.contains("settings opened"));
     }
 

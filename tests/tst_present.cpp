@@ -3,6 +3,8 @@
 // its window's wiring to them and to the main window.
 #include "MainFixture.h"
 #include "TestSupport.h"
+#include "app/DrawingMode.h"
+#include "app/LiveMode.h"
 
 #include "present/DrawingWindow.h"
 #include "present/Keys.h"
@@ -873,6 +875,95 @@ private slots:
         QCOMPARE(f.surface().pixel(10, 10), screen.pixel(10, 10));
         w.CmdUndo_Click();
         QCOMPARE(countPixels(f.surface(), Black, QRect(20, 15, 41, 10)), 41); // the stroke from before
+    }
+
+    // The live mode's ink, laid over the screen it was drawn over, is what the
+    // frozen mode draws over that screen; nothing else is in it. The
+    // highlighter, with nothing to multiply, is a veil of its colour.
+    void liveInk_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<bool>("highlighter");
+        QTest::addColumn<bool>("erase");
+        QTest::newRow("pen") << 1.0 << false << false;
+        QTest::newRow("pen at x1.5") << 1.5 << false << false;
+        QTest::newRow("pen, then the eraser over it") << 1.0 << false << true;
+        QTest::newRow("highlighter") << 1.0 << true << false;
+    }
+    void liveInk()
+    {
+        QFETCH(qreal, scale);
+        QFETCH(bool, highlighter);
+        QFETCH(bool, erase);
+        canvas::ToolState tools;
+        tools.selectPen(4);
+        const QImage screen = screenPattern(QSize(240, 160), scale);
+        present::Document frozen(screen, tools), live(screen.size(), scale, tools);
+        for (present::Document *doc : {&frozen, &live}) {
+            doc->setHighlighter(highlighter);
+            for (int pass = 0; pass < (erase ? 2 : 1); ++pass) {
+                if (pass == 1)
+                    tools.selectEraser(1);
+                doc->press({20, 30});
+                doc->move({120, 90});
+                doc->move({150, 40});
+                doc->release();
+                tools.selectPen(4);
+            }
+        }
+        const QImage marks = live.shown();
+        QCOMPARE(qAlpha(marks.pixel(220, 150)), 0);
+        const QImage handed = plain(present::layOver(screen, marks));
+        const QImage drawn = plain(frozen.shown());
+        const QPoint on = (QPointF(20, 30) * scale).toPoint(); // where the stroke begins
+        if (highlighter) {
+            // Half the colour, half the screen.
+            const QRgb under = screen.pixel(on), got = handed.pixel(on);
+            QVERIFY(std::abs(qRed(got) - (qRed(under) + 255) / 2) <= 3);
+            QVERIFY(std::abs(qBlue(got) - qBlue(under) / 2) <= 3);
+            return;
+        }
+        if (!erase)
+            QCOMPARE(handed.pixel(on), qRgb(0, 0, 0));
+        int worst = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QRgb a = handed.pixel(x, y), b = drawn.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 1, qPrintable(QString::number(worst)));
+    }
+
+    // The live mode from the main window: the key switches between drawing and
+    // letting the pointer through, and Esc hands back the screen as it is then,
+    // with the ink, as one step.
+    void liveModeFromTheMainWindow()
+    {
+        MainFixture f;
+        Main &w = *f.w;
+        const int steps = w.history().steps();
+        action(w, "CmdDrawLive")->trigger();
+        present::DrawingWindow *mode = w.drawingMode().live().window();
+        QVERIFY(mode && mode->live());
+        QVERIFY(w.isVisible()); // nothing steps aside: the screen stays live
+        QVERIFY(QTest::qWaitForWindowExposed(mode));
+        QTest::mousePress(mode, Qt::LeftButton, {}, QPoint(30, 40));
+        QTest::mouseMove(mode, QPoint(90, 40));
+        QTest::mouseRelease(mode, Qt::LeftButton, {}, QPoint(90, 40));
+        for (bool passing : {true, false}) {
+            action(w, "CmdDrawLive")->trigger();
+            QCOMPARE(mode->passingThrough(), passing);
+            QCOMPARE(mode->testAttribute(Qt::WA_TransparentForMouseEvents), passing);
+            QVERIFY(mode->isVisible()); // the ink stays
+        }
+        const QImage screen = screenPattern(QSize(320, 200), 1);
+        f.platform.captureAnswers.push_back(screen);
+        QTest::keyClick(mode, Qt::Key_Escape);
+        QTRY_VERIFY(!w.drawingMode().live().window());
+        QCOMPARE(w.history().steps(), steps + 1);
+        QCOMPARE(f.surface().pixel(60, 40), qRgb(0, 0, 0));
+        QCOMPARE(f.surface().pixel(60, 100), screen.pixel(60, 100));
     }
 
     // The main window around the mode: it steps aside only when it shows on the
