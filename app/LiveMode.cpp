@@ -1,9 +1,12 @@
 #include "app/LiveMode.h"
 
+#include "app/LiveLayer.h"
 #include "app/Main.h"
 #include "forms/Platform.h"
+#include "forms/UserScreen.h"
 #include "forms/X11Window.h"
 #include "present/DrawingWindow.h"
+#include "wayland/LayerOverlay.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -11,6 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 
 LiveMode::LiveMode(Main &main, canvas::ToolState &tools, forms::Platform &platform)
     : m_main(main), m_tools(tools), m_platform(platform)
@@ -26,9 +30,7 @@ QString LiveMode::unavailable()
             return QStringLiteral("no compositing manager runs, so nothing would show through the ink");
         return {};
     }
-    if (platform.startsWith(QLatin1String("wayland")))
-        return QStringLiteral("this Wayland desktop offers no overlay layer");
-    return {};
+    return {}; // on Wayland, the compositor answers when the layer is asked for
 }
 
 void LiveMode::toggle()
@@ -57,17 +59,47 @@ void LiveMode::enter()
         return;
     }
     m_main.endStroke();
-    QScreen *on = QGuiApplication::screenAt(QCursor::pos());
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // On Wayland the pointer is known only over our own windows: the desktop
+    // says where the user is.
+    QScreen *on = wayland ? forms::screenOfTheUser(m_main.screen()) : QGuiApplication::screenAt(QCursor::pos());
     if (!on)
         on = m_main.screen();
+    if (wayland && !openLayer(on))
+        return;
     m_on = on;
     m_focusBefore = forms::x11::inputFocus();
     m_window = std::make_unique<present::DrawingWindow>(on, m_tools, m_platform);
     connectWindow();
     m_platform.setDialogParent(m_window.get());
     m_state = State::Drawing;
-    m_window->showOverScreen();
+    if (m_overlay) {
+        m_layer = new LiveLayer(*m_window, *m_overlay);
+        connect(m_layer, &LiveLayer::liveKey, this, &LiveMode::toggle);
+    } else {
+        m_window->showOverScreen();
+    }
     emit entered();
+}
+
+bool LiveMode::openLayer(QScreen *on)
+{
+    auto overlay = std::make_unique<wayland::LayerOverlay>();
+    if (!overlay->open(on ? on->name() : QString())) {
+        emit fallBack(overlay->error());
+        return false;
+    }
+    // The compositor took the layer away, or went: what was drawn is handed back.
+    connect(overlay.get(), &wayland::LayerOverlay::closed, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (!m_window)
+                return;
+            m_state = State::Drawing;
+            leave();
+        });
+    });
+    m_overlay = std::move(overlay);
+    return true;
 }
 
 void LiveMode::connectWindow()
@@ -96,6 +128,8 @@ void LiveMode::passThrough(bool on)
 {
     if (!m_window)
         return;
+    if (m_overlay)
+        m_overlay->setPassThrough(on);
     if (on) {
         m_window->setPassThrough(true);
         m_state = State::PassingThrough;
@@ -106,15 +140,20 @@ void LiveMode::passThrough(bool on)
         m_focusBefore = forms::x11::inputFocus();
         m_state = State::Drawing;
         m_window->setPassThrough(false);
-        m_window->raise();
-        m_window->activateWindow();
+        if (!m_overlay) {
+            m_window->raise();
+            m_window->activateWindow();
+        }
     }
 }
 
 QImage LiveMode::screenWithInk(bool comeBack)
 {
     const QImage marks = m_window->picture();
-    m_window->hide();
+    if (m_layer)
+        m_layer->conceal(true);
+    else
+        m_window->hide();
     // Until the window system has taken the ink away and drawn again what lay
     // under it.
     QElapsedTimer waited;
@@ -124,7 +163,9 @@ QImage LiveMode::screenWithInk(bool comeBack)
         QThread::msleep(5);
     }
     const std::optional<QImage> shot = m_platform.captureScreen(m_on);
-    if (comeBack) {
+    if (comeBack && m_layer) {
+        m_layer->conceal(false);
+    } else if (comeBack) {
         m_window->showOverScreen();
         if (m_state == State::PassingThrough)
             m_window->setPassThrough(true);
@@ -146,7 +187,9 @@ void LiveMode::leave()
     const QImage picture = screenWithInk(false);
     m_platform.setDialogParent(&m_main);
     forms::x11::giveFocus(m_focusBefore);
+    m_layer = nullptr;
     m_window.reset();
+    m_overlay.reset();
     m_state = State::Off;
     emit left(picture);
 }

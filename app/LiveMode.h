@@ -22,6 +22,12 @@ namespace present {
 class DrawingWindow;
 }
 
+namespace wayland {
+class LayerOverlay;
+}
+
+class LiveLayer;
+
 // The live drawing mode: ink over the screen while the programs beneath go on
 // running. Its key switches between drawing (the mode takes the pointer and
 // the keys) and passing through (the ink stays; the pointer and the keys go to
@@ -29,9 +35,10 @@ class DrawingWindow;
 // then, with the ink over it, goes to the main window as the frozen mode's
 // picture does.
 //
-// Only where see-through windows show what lies beneath (a compositing manager
-// on X11) is there a live mode; elsewhere the key puts up the frozen mode, and
-// one line says why.
+// On X11 the window is see-through, which needs a compositing manager; on
+// Wayland Qt's windows cannot go over the others, so the compositor's overlay
+// layer (the wlroots layer shell: sway, KWin) shows what the window draws.
+// Where neither can be, the key puts up the frozen mode, and one line says why.
 class LiveMode : public QObject
 {
     Q_OBJECT
@@ -59,6 +66,8 @@ signals:
 
 private:
     void enter();
+    // The overlay layer on Wayland; false, with the reason sent, where there is none.
+    bool openLayer(QScreen *on);
     void passThrough(bool on);
     void connectWindow();
     // The screen beneath with the ink over it, as the presenter sees it: the
@@ -68,7 +77,9 @@ private:
     Main &m_main;
     canvas::ToolState &m_tools;
     forms::Platform &m_platform;
+    std::unique_ptr<wayland::LayerOverlay> m_overlay; // on Wayland
     std::unique_ptr<present::DrawingWindow> m_window;
+    LiveLayer *m_layer = nullptr; // the window's child
     QPointer<QScreen> m_on;
     State m_state = State::Off;
     std::uint32_t m_focusBefore = 0; // the window the keys go to while passing through, on X11

@@ -51,7 +51,7 @@ bool DrawingWindow::event(QEvent *event)
         if (m_document->typing() && command && (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             m_ranEarly = true;
             if (!repeated(*key) || command->repeats)
-                run(*command, mapFromGlobal(QCursor::pos()));
+                run(*command, pointer());
         }
         return true;
     }
@@ -105,7 +105,7 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     if (typing)
         typingKey(*event);
     else if (key)
-        run(*key, mapFromGlobal(QCursor::pos()));
+        run(*key, pointer());
 }
 
 bool DrawingWindow::repeated(const QKeyEvent &key) const
@@ -356,9 +356,20 @@ void DrawingWindow::focusOutEvent(QFocusEvent *event)
     QWidget::focusOutEvent(event);
 }
 
+QPointF DrawingWindow::pointer() const
+{
+    // Where the window system does not say where the pointer is (a surface of
+    // the compositor's own, on Wayland), the last move says it.
+    if (m_pointerSeen)
+        return m_pointer;
+    return mapFromGlobal(QCursor::pos());
+}
+
 void DrawingWindow::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
+    m_pointer = event->position();
+    m_pointerSeen = true;
     const bool first = m_buttonsDown == 0;
     m_buttonsDown |= int(event->button());
     if (first) // any button draws, as on the main window's surface
@@ -368,6 +379,8 @@ void DrawingWindow::mousePressEvent(QMouseEvent *event)
 void DrawingWindow::mouseMoveEvent(QMouseEvent *event)
 {
     event->accept();
+    m_pointer = event->position();
+    m_pointerSeen = true;
     if (m_buttonsDown && event->buttons() == Qt::NoButton) {
         // The release went elsewhere (over a dialog, another window): the mark
         // ended there.

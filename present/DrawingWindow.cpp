@@ -191,6 +191,7 @@ void DrawingWindow::setPassThrough(bool on)
     if (QWindow *window = windowHandle())
         forms::x11::passPointerThrough(*window, on);
     holdKeyboard(!on);
+    m_pointerSeen = false; // it moves meanwhile where this window never hears of it
     if (on)
         unsetCursor();
     else

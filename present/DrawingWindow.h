@@ -109,6 +109,8 @@ private:
     // once for each: the screen shows only the last anyway.
     void moveShape();
     void touch(QTouchEvent &event);
+    // Where the pointer is, in view coordinates.
+    QPointF pointer() const;
     void run(const ModeKey &key, QPointF pointer);
     bool repeated(const QKeyEvent &key) const;
     bool handlesKey(const QKeyEvent &key) const;
@@ -145,6 +147,8 @@ private:
     bool m_bypass = false;    // no window manager handles the window (X11)
     bool m_keyboardHeld = false;
     bool m_passThrough = false;
+    QPointF m_pointer;
+    bool m_pointerSeen = false;
 };
 
 } // namespace present
