@@ -6,11 +6,15 @@
 # beneath gets nothing, and in pass-through clicks on the ink and off it reach
 # the window beneath while the ink stays. Skips (77) where the compositor
 # cannot start. KWin runs inside a session bus of its own (for its pictures).
-#   wayland_layer.sh LAYERPROBE ARTIFACT_DIR sway|kwin|weston
+# Given the program and shotprobe, the same is done with the program's own
+# live mode, asked for with `sketrin --live` as a desktop's key would.
+#   wayland_layer.sh LAYERPROBE ARTIFACT_DIR sway|kwin|weston [SKETRIN SHOTPROBE]
 set -u
 PROBE=$1
 OUT=$2
 COMPOSITOR=$3
+SKETRIN=${4:-}
+SHOTPROBE=${5:-}
 mkdir -p "$OUT"
 LOG=$OUT/layer-$COMPOSITOR
 rm -f "$LOG"-*
@@ -137,6 +141,53 @@ mouse() {
 }
 waitfor 10 grep -q '^pointer' "$LOG-pointer.log" || skip "no virtual pointer here ($(cat "$LOG-pointer.log"))"
 
+# The program's live mode over a full-screen window on the second output.
+live_program() {
+  export SKETRIN_NO_JOURNAL=1 XDG_STATE_HOME=$XDG_RUNTIME_DIR/state QT_QPA_PLATFORM=wayland
+  mouse move 300 300 # the main window on the first output
+  "$SKETRIN" >"$LOG-sketrin.log" 2>&1 &
+  PIDS+=($!)
+  running() { dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:test.velmorasw.Sketrin 2>/dev/null | grep -q true; }
+  waitfor 30 running || { echo "FAIL - Sketrin did not come up"; exit 1; }
+  mouse move 1000 150
+  "$PROBE" clicks $SECOND >"$LOG-clicks.log" 2>&1 &
+  PIDS+=($!)
+  waitfor 30 grep -q "^on $SECOND" "$LOG-clicks.log" || { echo "FAIL - the window beneath did not come up"; exit 1; }
+  sleep 0.5
+  "$SKETRIN" --live
+  sleep 1
+  mouse move 900 50
+  mouse press
+  for i in 1 2 3 4 5 6 7 8; do mouse move $((900 + i * 25)) $((50 + i * 25)); done
+  mouse release
+  dark() { shot $SECOND "$LOG-live.png" && "$SHOTPROBE" count "$LOG-live.png" $((100 * SCALE)) $((50 * SCALE)) \
+    $((200 * SCALE)) $((200 * SCALE)) 0 0 0 40; }
+  inked() { [ "$(dark)" -gt $((100 * SCALE)) ]; }
+  ink=no
+  waitfor 10 inked && ink=ok
+  check $ink "sketrin --live: a drag draws ink on $SECOND ($(dark) dark pixels)"
+  grep -q clicked "$LOG-clicks.log" && check no "sketrin --live: the window beneath got the drag"
+  "$SKETRIN" --live # letting through
+  sleep 0.5
+  mouse move 1000 150
+  mouse press
+  mouse release
+  mouse move 1150 50
+  mouse press
+  mouse release
+  through=no
+  waitfor 10 clicked 2 && through=ok
+  check $through "sketrin --live again: clicks on the ink and off it reach the window beneath"
+  stays=no
+  inked && stays=ok
+  check $stays "sketrin --live again: the ink stays"
+  [ $failures -eq 0 ] || { cat "$LOG-sketrin.log"; exit 1; }
+  exit 0
+}
+clicked() { [ "$(grep -c '^clicked' "$LOG-clicks.log")" -ge "$1" ]; }
+[ -n "$SKETRIN" ] && live_program
+
 # The window beneath, full screen on the second output; the overlay over it.
 # Both outputs are 800 x 600 pixels; the second starts at 800 in the layout.
 mouse move 1000 150
@@ -188,7 +239,6 @@ clean=no
 check $clean "$FIRST shows no ink"
 
 # Pass-through: a click on the ink and one off it both reach the window beneath.
-clicked() { [ "$(grep -c '^clicked' "$LOG-clicks.log")" -ge "$1" ]; }
 mouse move 1000 150
 mouse press
 mouse release
