@@ -4,6 +4,7 @@
 #include "forms/App.h"
 #include "forms/ScratchFolder.h"
 #include "forms/ScreenCapture.h"
+#include "forms/ScreenSettle.h"
 #include "forms/StepAside.h"
 #include "imaging/Filter.h"
 #include "imaging/PictureFile.h"
@@ -171,16 +172,20 @@ void Main::stepAside(forms::StepAside &aside)
     if (!isVisible())
         return;
     // Off the screen first, really: until the window system has taken the window
-    // away and what lay under it has been drawn again.
+    // away and what lay under it has been drawn again. The screen is watched
+    // from before the window goes, so that no redrawing is missed.
+    forms::ScreenSettle settle;
     aside.leave();
     QElapsedTimer waited;
     waited.start();
     while (windowHandle() && windowHandle()->isExposed() && waited.elapsed() < 500) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(5);
+        QThread::msleep(2);
     }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QThread::msleep(150);
+    // Still for a while after its last change: the programs beneath have drawn.
+    // Never more than the fixed wait this replaces, where nothing can be watched.
+    settle.wait(25, 150);
 }
 
 void Main::comeBack(forms::StepAside &aside, bool activate)

@@ -17,7 +17,8 @@ trap 'rm -rf "$out"' EXIT
 ./build-release/bench/bench_sketrin --benchmark_repetitions="$REPS" \
   --benchmark_format=json --benchmark_out="$out/bench.json" --benchmark_out_format=json >/dev/null 2>&1
 python3 bench/report.py "$out" "$REPS" ./build-release/bench
-bash bench/draw_key.sh build-release 10
+bash bench/draw_key.sh build-release 10 1920x1080 60
+bash bench/draw_key.sh build-release 10 3840x2160 150
 bash bench/live_key.sh build-release 5
 echo
 python3 bench/latency/ink_latency.py build-release

@@ -232,13 +232,19 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     const QTransform toWindow = p.deviceTransform();
     const bool copy = window && zoom.factor() == 1 && s == 1 && window->format() == layer->format() &&
                       toWindow.type() <= QTransform::TxTranslate;
+    // Rows by address: scanLine() checks for sharing at every call.
+    uchar *const windowBits = copy ? window->bits() : nullptr;
     for (const QRect &r : event->region()) {
         if (copy) {
             const QRect from = r.intersected(layer->rect());
             const QRect to = from.translated(int(toWindow.dx()), int(toWindow.dy())).intersected(window->rect());
-            for (int y = 0; y < to.height(); ++y)
-                std::memcpy(window->scanLine(to.top() + y) + to.left() * 4,
-                            layer->constScanLine(from.top() + y) + from.left() * 4, size_t(to.width()) * 4);
+            if (to.isEmpty())
+                continue;
+            const qsizetype toStride = window->bytesPerLine(), fromStride = layer->bytesPerLine();
+            uchar *out = windowBits + to.top() * toStride + to.left() * 4;
+            const uchar *in = layer->constBits() + from.top() * fromStride + from.left() * 4;
+            for (int y = 0; y < to.height(); ++y, out += toStride, in += fromStride)
+                std::memcpy(out, in, size_t(to.width()) * 4);
             continue;
         }
         const QRectF view(r);

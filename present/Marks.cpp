@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace present {
 
@@ -141,21 +142,18 @@ private:
         std::vector<QRect> &areas = m_target.areas;
         const qreal head = (4 * m_tool.pen + 12) / m_tool.viewScale * m_tool.deviceScale;
         shapePieces(m_tool.shape, m_anchor, to, m_tool.radius(1), head, next);
-        // An ellipse moves every piece; the search would find nothing.
-        const bool keeps = m_tool.shape != Shape::Ellipse;
-        auto holds = [keeps](const std::vector<Piece> &list, const Piece &p) {
-            return keeps && std::any_of(list.begin(), list.end(), [&](const Piece &q) { return samePiece(p, q); });
-        };
+        match(pieces, next);
         areas.clear();
-        for (const Piece &old : pieces) {
-            if (!holds(next, old)) {
-                areas.push_back(old.bounds());
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            if (!m_keptOld[i]) {
+                areas.push_back(pieces[i].bounds());
                 ink.clear(areas.back());
             }
         }
         const size_t cleared = areas.size();
-        for (const Piece &piece : next) {
-            if (!holds(pieces, piece)) {
+        for (size_t i = 0; i < next.size(); ++i) {
+            const Piece &piece = next[i];
+            if (!m_keptNew[i]) {
                 areas.push_back(ink.add(piece));
                 continue;
             }
@@ -168,7 +166,50 @@ private:
         m_target.show(areas);
     }
 
+    // Which pieces the shape keeps, found through a table of the old ones by
+    // their numbers. A pair missed only costs drawing it again.
+    void match(const std::vector<Piece> &old, const std::vector<Piece> &next)
+    {
+        m_keptOld.assign(old.size(), 0);
+        m_keptNew.assign(next.size(), 0);
+        // An ellipse moves every piece; the search would find nothing.
+        if (m_tool.shape == Shape::Ellipse || old.empty())
+            return;
+        size_t size = 16;
+        while (size < 2 * old.size())
+            size *= 2;
+        const size_t mask = size - 1;
+        m_table.assign(size, -1);
+        for (size_t i = 0; i < old.size(); ++i) {
+            size_t slot = key(old[i]) & mask;
+            while (m_table[slot] >= 0)
+                slot = (slot + 1) & mask;
+            m_table[slot] = int(i);
+        }
+        for (size_t j = 0; j < next.size(); ++j) {
+            for (size_t slot = key(next[j]) & mask; m_table[slot] >= 0; slot = (slot + 1) & mask) {
+                if (samePiece(old[size_t(m_table[slot])], next[j])) {
+                    m_keptNew[j] = 1;
+                    m_keptOld[size_t(m_table[slot])] = 1;
+                    break;
+                }
+            }
+        }
+    }
+    static size_t key(const Piece &p)
+    {
+        quint64 h = 0;
+        for (const qreal v : {p.a.x(), p.a.y(), p.b.x(), p.b.y()}) {
+            quint64 bits;
+            std::memcpy(&bits, &v, sizeof bits);
+            h = (h ^ bits) * 0x9E3779B97F4A7C15ULL;
+        }
+        return size_t(h >> 32);
+    }
+
     QPointF m_anchor;
+    std::vector<char> m_keptOld, m_keptNew;
+    std::vector<int> m_table;
 };
 
 QFont textFont(const MarkTool &tool)

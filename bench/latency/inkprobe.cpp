@@ -13,9 +13,9 @@
 //   inkprobe ink 0 TARGET
 //       prints how many pixels of the target's area are not white
 // A target is WINDOW,X,Y,W,H: the area in the window's pixels, or the screen's
-// with WINDOW 0. Moves go STEP pixels right; rows lie ROWGAP pixels apart.
-// measure ends with status 2 when more than one move in fifty on a target found
-// no ink.
+// with WINDOW 0; WINDOW,X,Y,W,H,band drags a rectangle instead (Ctrl held as the
+// button goes down 40 pixels above the row), whose lower side follows the moves. Moves go STEP pixels right; rows lie
+// ROWGAP pixels apart. measure ends with status 2 when more than one move in fifty on a target found no ink.
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -53,6 +53,27 @@ void fail(const char *what)
 void motion(int x, int y)
 {
     xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(x), int16_t(y), 0);
+}
+
+void key(xcb_keycode_t code, bool down)
+{
+    xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+}
+
+xcb_keycode_t keycode(xcb_keysym_t sym)
+{
+    const xcb_setup_t *setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto *reply = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
+    if (!reply)
+        fail("no keyboard mapping");
+    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(reply);
+    xcb_keycode_t found = 0;
+    for (int i = 0; i < count * reply->keysyms_per_keycode && !found; ++i)
+        if (syms[i] == sym)
+            found = xcb_keycode_t(setup->min_keycode + i / reply->keysyms_per_keycode);
+    free(reply);
+    return found;
 }
 
 void button(bool down)
@@ -151,6 +172,7 @@ struct Target
 {
     xcb_window_t window;
     Area area;
+    bool band = false;
     int row = 0, done = 0, missed = 0;
 };
 
@@ -171,10 +193,17 @@ void measureRow(Target &t, int index, int samples, int step, int rowGap, int tim
         xcb_configure_window(c, t.window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     }
     int x = a.x + margin;
-    motion(x, y);
+    motion(x, t.band ? std::max(a.y, y - 40) : y);
     xcb_flush(c);
-    settle(30, 2000); // what the raise uncovered, repainted
+    settle(30, 2000);                                     // what the raise uncovered, repainted
+    static const xcb_keycode_t control = keycode(0xffe3); // Control_L
+    if (t.band)
+        key(control, true);
     button(true);
+    if (t.band) {
+        key(control, false);
+        motion(x, y);
+    }
     xcb_flush(c);
     settle(30, 2000); // the dot that a press makes
     for (int i = 0; i < perRow && t.done < samples; ++i, ++t.done, x += step) {
@@ -244,9 +273,11 @@ Target target(const char *text)
 {
     unsigned long window = 0;
     Area a{};
-    if (std::sscanf(text, "%lu,%d,%d,%d,%d", &window, &a.x, &a.y, &a.w, &a.h) != 5)
-        fail("a target is WINDOW,X,Y,W,H");
-    return {xcb_window_t(window), onScreen(xcb_window_t(window), a)};
+    char how[8] = {};
+    const int n = std::sscanf(text, "%lu,%d,%d,%d,%d,%7s", &window, &a.x, &a.y, &a.w, &a.h, how);
+    if (n < 5 || (n == 6 && std::strcmp(how, "band") != 0))
+        fail("a target is WINDOW,X,Y,W,H or WINDOW,X,Y,W,H,band");
+    return {xcb_window_t(window), onScreen(xcb_window_t(window), a), n == 6};
 }
 
 int main(int argc, char **argv)
