@@ -114,7 +114,10 @@ void DrawingMode::connectWindow()
 {
     present::DrawingWindow *w = m_window.get();
     connect(w, &present::DrawingWindow::colorRequested, this, [this] {
-        m_main.CmdPenColor_Click();
+        // At the pen's colour, which the mode's colour keys change in front of the
+        // user; a cancel keeps it.
+        if (const auto chosen = m_platform.showColorDialog(m_tools.penColor(), forms::CommonDialog::cdlCCRGBInit))
+            m_tools.setPenColor(*chosen);
         if (m_window)
             m_window->activateWindow();
     });
@@ -159,11 +162,8 @@ bool DrawingMode::grabKey(QString &why)
     return ok;
 }
 
-bool DrawingMode::openDoor()
+void DrawingMode::useDoor(forms::BusEntry &door)
 {
-    if (!m_door) {
-        m_door = new forms::BusEntry(this);
-        connect(m_door, &forms::BusEntry::drawRequested, this, &DrawingMode::request);
-    }
-    return m_door->open();
+    connect(&door, &forms::BusEntry::drawRequested, this, &DrawingMode::request);
+    door.listen();
 }

@@ -4,6 +4,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
+#include <utility>
+
 namespace forms {
 
 const char *const BusEntry::Service = "test.velmorasw.Sketrin";
@@ -68,7 +70,22 @@ void BusEntry::Draw()
 void BusEntry::DrawWith(const QString &file)
 {
     QMetaObject::invokeMethod(
-        this, [this, file] { emit drawRequested(file); }, Qt::QueuedConnection);
+        this, [this, file] { deliver(file); }, Qt::QueuedConnection);
+}
+
+void BusEntry::deliver(const QString &file)
+{
+    if (m_listening)
+        emit drawRequested(file);
+    else
+        m_waiting << file;
+}
+
+void BusEntry::listen()
+{
+    m_listening = true;
+    for (const QString &file : std::exchange(m_waiting, {}))
+        DrawWith(file);
 }
 
 } // namespace forms

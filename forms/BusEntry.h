@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 namespace forms {
 
@@ -21,8 +22,12 @@ public:
     explicit BusEntry(QObject *parent = nullptr);
     ~BusEntry() override;
 
-    // Takes the name. False when there is no bus or another program has it.
+    // Takes the name, before the program's windows are up: of two programs
+    // started at once, the second finds the first. False when there is no bus or
+    // another program has it. Calls wait until listen().
     bool open();
+    // From now on the calls come as drawRequested, those that waited first.
+    void listen();
 
     // Whether a program holds the name.
     static bool running();
@@ -41,7 +46,11 @@ signals:
     void drawRequested(const QString &file);
 
 private:
+    void deliver(const QString &file);
+
     bool m_open = false;
+    bool m_listening = false;
+    QStringList m_waiting; // calls that came while the program was starting
 };
 
 } // namespace forms

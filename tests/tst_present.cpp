@@ -911,9 +911,11 @@ private slots:
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
         QTest::keyClick(mode, Qt::Key_X); // not a colour key: nothing changes
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
-        // The colour dialog cancelled keeps the key's colour, not the dialog's last.
+        // The colour dialog starts at the pen's colour; cancelled, it keeps the
+        // key's colour, not the dialog's last.
         f.platform.colorAnswers.push_back(std::nullopt);
         QTest::keyClick(mode, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(f.platform.colorDialogInitials.last(), forms::colorWord(255, 0, 0));
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
 
         QTest::keyClick(mode, Qt::Key_Delete);

@@ -672,6 +672,18 @@ lower() { # WINDOW OTHER: WINDOW is under OTHER in the window manager's stacking
   done
   [ "$a" -ge 0 ] && [ "$b" -gt "$a" ]
 }
+# Two `sketrin --draw` started at the same moment, with no Sketrin running: the
+# second finds the first, and one program runs.
+rm -rf "$XDG_STATE_HOME"
+"$APP" --draw >"$OUT/race1.log" 2>&1 &
+RACE1=$!
+"$APP" --draw >"$OUT/race2.log" 2>&1 &
+RACE2=$!
+alive() { local n=0 p; for p in "$@"; do kill -0 "$p" 2>/dev/null && n=$((n + 1)); done; echo $n; }
+check "two sketrin --draw started at once make one program" within 15 eval '[ "$(alive $RACE1 $RACE2)" = 1 ]'
+kill "$RACE1" "$RACE2" 2>/dev/null
+within 10 eval '[ "$(alive $RACE1 $RACE2)" = 0 ]'
+
 if command -v openbox >/dev/null; then
   openbox --sm-disable >/dev/null 2>&1 &
   WM_PID=$!
