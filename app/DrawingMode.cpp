@@ -91,8 +91,12 @@ void DrawingMode::enter()
     m_main.endStroke();
     closePopups(); // an open menu would be frozen into the picture
     // The keys go back where they were pressed when the mode ends.
-    m_mainWasActive = m_main.isActiveWindow();
     m_focusBefore = forms::x11::inputFocus();
+    // On X11 the server says where the keys are: Qt hears that the focus left
+    // the main window only a moment later (a key pressed just after a click on
+    // the slides would bring the main window back over them).
+    m_mainWasActive = m_focusBefore && m_main.windowHandle() ? m_focusBefore == m_main.windowHandle()->winId()
+                                                             : m_main.isActiveWindow();
     m_aboveMain = m_main.windowHandle() ? forms::x11::windowAbove(*m_main.windowHandle()) : 0;
     m_aside = std::make_unique<forms::StepAside>(m_main);
     QScreen *on = monitorToTake();

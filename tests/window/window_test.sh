@@ -814,6 +814,10 @@ if command -v xfwm4 >/dev/null; then
     within 10 eval '[ -n "$(xdotool search --onlyvisible --name "^pattern$")" ]'
     PATTERN_WID=$(xdotool search --onlyvisible --name '^pattern$' | head -n1)
     within 10 settled "$WID"
+    # The key comes at once after the program is chosen: Sketrin's main window
+    # had the keys a moment before, and Qt has not yet heard that it lost them.
+    xdotool windowactivate --sync "$WID" 2>/dev/null
+    sleep 0.5
     xdotool windowactivate --sync "$PATTERN_WID" 2>/dev/null
     within 5 eval '[ "$(xdotool getwindowfocus)" = "$PATTERN_WID" ]'
     xdotool key ctrl+shift+d
