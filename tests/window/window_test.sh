@@ -804,10 +804,17 @@ fi
 # program the keys go back to. With the compositor on, the mode comes and goes as
 # without it, over the whole screen.
 if command -v xfwm4 >/dev/null; then
+  # The window manager's own name on its check window: the root's hints may still
+  # be the last window manager's, which is going.
+  wm_named() {
+    local w
+    w=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -o '0x[0-9a-f]*')
+    [ -n "$w" ] && xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q "\"$1\""
+  }
   for compositor in off on; do
-    NO_AT_BRIDGE=1 xfwm4 --compositor=$compositor --vblank=off >/dev/null 2>&1 &
+    NO_AT_BRIDGE=1 xfwm4 --replace --compositor=$compositor --vblank=off >/dev/null 2>&1 &
     WM_PID=$!
-    within 20 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || echo "xfwm4 did not start"
+    within 20 wm_named Xfwm4 || echo "xfwm4 did not start"
     start_app || exit 1
     "$(dirname "$PROBE")/patternwindow" 60 120 >/dev/null 2>&1 &
     PATTERN_PID=$!
