@@ -110,8 +110,12 @@ void DrawingMode::enter()
     m_main.endStroke();
     closePopups(); // an open menu would be frozen into the picture
     // The keys go back where they were pressed when the mode ends.
-    m_mainWasActive = m_main.isActiveWindow();
     m_focusBefore = forms::x11::inputFocus();
+    // On X11 the server says where the keys are: Qt hears that the focus left
+    // the main window only a moment later (a key pressed just after a click on
+    // the slides would bring the main window back over them).
+    m_mainWasActive = m_focusBefore && m_main.windowHandle() ? m_focusBefore == m_main.windowHandle()->winId()
+                                                             : m_main.isActiveWindow();
     m_aboveMain = m_main.windowHandle() ? forms::x11::windowAbove(*m_main.windowHandle()) : 0;
     m_aside = std::make_unique<forms::StepAside>(m_main);
     QScreen *on = monitorToTake();
@@ -133,7 +137,10 @@ void DrawingMode::connectWindow()
 {
     present::DrawingWindow *w = m_window.get();
     connect(w, &present::DrawingWindow::colorRequested, this, [this] {
-        m_main.CmdPenColor_Click();
+        // At the pen's colour, which the mode's colour keys change in front of the
+        // user; a cancel keeps it.
+        if (const auto chosen = m_platform.showColorDialog(m_tools.penColor(), forms::CommonDialog::cdlCCRGBInit))
+            m_tools.setPenColor(*chosen);
         if (m_window)
             m_window->activateWindow();
     });
@@ -179,12 +186,9 @@ bool DrawingMode::grabKey(QString &why)
     return ok;
 }
 
-bool DrawingMode::openDoor()
+void DrawingMode::useDoor(forms::BusEntry &door)
 {
-    if (!m_door) {
-        m_door = new forms::BusEntry(this);
-        connect(m_door, &forms::BusEntry::drawRequested, this, &DrawingMode::request);
-        connect(m_door, &forms::BusEntry::liveRequested, this, &DrawingMode::toggleLive);
-    }
-    return m_door->open();
+    connect(&door, &forms::BusEntry::drawRequested, this, &DrawingMode::request);
+    connect(&door, &forms::BusEntry::liveRequested, this, &DrawingMode::toggleLive);
+    door.listen();
 }

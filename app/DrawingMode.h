@@ -58,9 +58,9 @@ public:
     // Ctrl+Shift+D from every program, where the desktop allows it; false, with
     // the reason, where it does not.
     bool grabKey(QString &why);
-    // The program's door on the session bus; false where there is no bus or
-    // another program holds it.
-    bool openDoor();
+    // The program's door on the session bus, opened before the program's
+    // windows: the mode answers what comes through it from now on.
+    void useDoor(forms::BusEntry &door);
 
 signals:
     // The mode is up.
@@ -83,6 +83,5 @@ private:
     std::uint32_t m_focusBefore = 0; // the window the keys went to, on X11
     std::uint32_t m_aboveMain = 0;   // the window just over the main window, on X11
     forms::GlobalShortcut *m_key = nullptr;
-    forms::BusEntry *m_door = nullptr;
     std::unique_ptr<LiveMode> m_live;
 };

@@ -33,9 +33,13 @@ int main(int argc, char *argv[])
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(forms::AppTitle());
+    // The name on the session bus first, before any window: of two
+    // `sketrin --draw` started at the same moment, the second finds the first.
+    forms::BusEntry door;
+    const bool doorOpen = door.open();
     // `sketrin --draw` hands the request to the Sketrin already running in this
     // session, if there is one, with the file it names if it can be read.
-    if (line.draw && forms::BusEntry::running()) {
+    if (line.draw && !doorOpen && forms::BusEntry::running()) {
         const QString file = line.file.isEmpty() ? QString() : QFileInfo(line.file).absoluteFilePath();
         if (!file.isEmpty() && !imaging::PictureReader().read(file).ok()) {
             std::fprintf(stderr, "sketrin: cannot read %s as a picture\n", line.file.toLocal8Bit().constData());
@@ -44,7 +48,7 @@ int main(int argc, char *argv[])
         if (forms::BusEntry::askToDraw(file))
             return 0;
     }
-    if (line.live && forms::BusEntry::running() && forms::BusEntry::askToDrawLive())
+    if (line.live && !doorOpen && forms::BusEntry::running() && forms::BusEntry::askToDrawLive())
         return 0;
     forms::quitOnTerminationSignals();
     forms::ScratchFolder::removeLeftovers();
@@ -55,7 +59,7 @@ int main(int argc, char *argv[])
     Main window(platform);
     platform.setDialogParent(&window);
     window.show();
-    window.drawingMode().openDoor();
+    window.drawingMode().useDoor(door);
     QString why;
     if (!window.grabDrawingKey(why) && !why.isEmpty())
         std::fprintf(stderr, "sketrin: Ctrl+Shift+D and Ctrl+Shift+L work only in Sketrin's own windows: %s\n",

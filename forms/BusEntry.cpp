@@ -4,6 +4,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
+#include <utility>
+
 namespace forms {
 
 const char *const BusEntry::Service = "test.velmorasw.Sketrin";
@@ -83,12 +85,28 @@ void BusEntry::Draw()
 void BusEntry::DrawWith(const QString &file)
 {
     QMetaObject::invokeMethod(
-        this, [this, file] { emit drawRequested(file); }, Qt::QueuedConnection);
+        this, [this, file] { deliver([this, file] { emit drawRequested(file); }); }, Qt::QueuedConnection);
 }
 
 void BusEntry::DrawLive()
 {
-    QMetaObject::invokeMethod(this, &BusEntry::liveRequested, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { deliver([this] { emit liveRequested(); }); }, Qt::QueuedConnection);
+}
+
+void BusEntry::deliver(const std::function<void()> &request)
+{
+    if (m_listening)
+        request();
+    else
+        m_waiting.push_back(request);
+}
+
+void BusEntry::listen()
+{
+    m_listening = true;
+    for (const auto &request : std::exchange(m_waiting, {}))
+        request();
 }
 
 } // namespace forms

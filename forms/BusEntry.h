@@ -2,6 +2,10 @@
 
 #include <QObject>
 
+#include <QStringList>
+#include <functional>
+#include <vector>
+
 namespace forms {
 
 // The running program's door on the session bus, one per user session:
@@ -21,8 +25,12 @@ public:
     explicit BusEntry(QObject *parent = nullptr);
     ~BusEntry() override;
 
-    // Takes the name. False when there is no bus or another program has it.
+    // Takes the name, before the program's windows are up: of two programs
+    // started at once, the second finds the first. False when there is no bus or
+    // another program has it. Calls wait until listen().
     bool open();
+    // From now on the calls come as drawRequested, those that waited first.
+    void listen();
 
     // Whether a program holds the name.
     static bool running();
@@ -45,7 +53,11 @@ signals:
     void liveRequested();
 
 private:
+    void deliver(const std::function<void()> &request);
+
     bool m_open = false;
+    bool m_listening = false;
+    std::vector<std::function<void()>> m_waiting; // calls that came while the program was starting
 };
 
 } // namespace forms

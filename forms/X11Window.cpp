@@ -83,6 +83,20 @@ std::vector<xcb_window_t> rootStacking(xcb_connection_t *c)
     return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
 }
 
+// Whether the window manager says it understands this hint (_NET_SUPPORTED).
+bool supported(xcb_connection_t *c, const char *hint)
+{
+    const xcb_atom_t wanted = atom(c, hint);
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(c, 0, rootOf(c), atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096);
+    const Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr), &std::free);
+    if (!reply || reply->format != 32 || wanted == XCB_ATOM_NONE)
+        return false;
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return std::find(atoms, atoms + count, wanted) != atoms + count;
+}
+
 } // namespace
 
 bool active()
@@ -151,6 +165,12 @@ void restackBelow(QWindow &window, std::uint32_t sibling)
     if (clientStacking(c).empty()) {
         const uint32_t values[] = {sibling, XCB_STACK_MODE_BELOW};
         xcb_configure_window(c, own, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+    } else if (!supported(c, "_NET_RESTACK_WINDOW")) {
+        // A window manager that places windows by no sibling (xfwm4 ignores one in
+        // a configure request too) still lowers a window: below all the others,
+        // never over the program the keys went back to.
+        const uint32_t values[] = {XCB_STACK_MODE_BELOW};
+        xcb_configure_window(c, own, XCB_CONFIG_WINDOW_STACK_MODE, values);
     } else {
         // Asked of the window manager, as a pager asks (source 2).
         xcb_client_message_event_t message = {};

@@ -24,7 +24,8 @@ bool giveFocus(std::uint32_t window);
 // manager keeps it, or the X server without one); 0 when it is the top one.
 std::uint32_t windowAbove(QWindow &window);
 // Puts `window`, just mapped again, back just below `sibling` (from windowAbove):
-// where it was in the stacking before it went away.
+// where it was in the stacking before it went away. Where the window manager
+// restacks by no sibling, it goes below all the others instead.
 void restackBelow(QWindow &window, std::uint32_t sibling);
 // Places a window at exactly these device pixels and on top of all others, before
 // it is mapped: Qt rounds a scaled window's logical size, one row or column past

@@ -64,8 +64,11 @@ bool DrawingWindow::event(QEvent *event)
             event->accept();
             return true;
         }
-        if (type == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() == m_heldKey)
+        if (type == QEvent::KeyRelease && !key->isAutoRepeat() && key->key() == m_heldKey) {
             m_heldReleasedAt = key->timestamp();
+            if (m_textKeyDown)
+                m_textKeyUp.start(); // unless it was one of the X server's repeats
+        }
     }
     if (type == QEvent::TouchBegin || type == QEvent::TouchUpdate || type == QEvent::TouchEnd ||
         type == QEvent::TouchCancel) {
@@ -94,11 +97,14 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
         // A key held down repeats undo, redo, zooming and typing, never a
         // command that switches something (a board, the highlighter, a text).
         const bool repeats = typing ? event->key() != m_heldKey : key && key->repeats;
+        if (event->key() == m_heldKey)
+            m_textKeyUp.stop(); // still held
         if (!repeats)
             return;
     } else if (!typing) {
         m_heldKey = event->key(); // a command's key: the text it may start must not get its repeats
         m_heldReleasedAt = 0;
+        m_textKeyDown = key && key->command == Command::Text;
     } else if (event->key() == m_heldKey) {
         m_heldKey = 0; // pressed again after it came up: now it types
     }
@@ -229,14 +235,21 @@ void DrawingWindow::typingKey(QKeyEvent &event)
     }
 }
 
+bool DrawingWindow::inputMethodOn() const
+{
+    // Not while the key that began the text is still down: an input method would
+    // take its repeats as typing.
+    return m_document->typing() && !m_textKeyDown;
+}
+
 void DrawingWindow::showTyping()
 {
-    const bool typing = m_document->typing();
-    if (testAttribute(Qt::WA_InputMethodEnabled) == typing)
+    const bool on = inputMethodOn();
+    if (testAttribute(Qt::WA_InputMethodEnabled) == on)
         return;
-    setAttribute(Qt::WA_InputMethodEnabled, typing);
+    setAttribute(Qt::WA_InputMethodEnabled, on);
     if (QInputMethod *im = QGuiApplication::inputMethod()) {
-        if (!typing)
+        if (!on)
             im->commit();
         im->update(Qt::ImEnabled | Qt::ImCursorRectangle);
     }
@@ -262,7 +275,7 @@ QVariant DrawingWindow::inputMethodQuery(Qt::InputMethodQuery query) const
     const QString line = m_document->text().section(QLatin1Char('\n'), -1);
     switch (query) {
     case Qt::ImEnabled:
-        return m_document->typing();
+        return inputMethodOn();
     case Qt::ImCursorRectangle:
         return m_zoom.toView(m_document->textCursor()).toAlignedRect();
     case Qt::ImHints:
@@ -281,17 +294,7 @@ void DrawingWindow::confirmText()
 {
     if (!m_document->typing())
         return;
-    const QString typed = m_document->text(), composing = m_document->preedit();
-    QInputMethod *im = QGuiApplication::inputMethod();
-    if (im && !composing.isEmpty()) {
-        // The input method's own commit, where it sends one at once; some send
-        // it only on a reset. Whichever it is, the words go in once.
-        im->commit();
-        if (m_document->text() == typed)
-            im->reset();
-        if (m_document->text() == typed)
-            m_document->typeText(composing);
-    }
+    keepComposition();
     m_document->endText();
     showTyping();
 }
@@ -353,6 +356,8 @@ void DrawingWindow::endMark()
 void DrawingWindow::focusOutEvent(QFocusEvent *event)
 {
     endMark();
+    m_textKeyDown = false; // its release may never come here
+    showTyping();
     QWidget::focusOutEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "present/DrawingWindow.h"
 
 #include "canvas/ToolState.h"
+#include "forms/KeysFirst.h"
 #include "forms/Platform.h"
 #include "forms/X11Window.h"
 
@@ -72,6 +73,13 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Document> document, QSize device, Q
     m_eraserPointers = {QPixmap(QStringLiteral(":/resources/eraser_small.xpm")),
                         QPixmap(QStringLiteral(":/resources/eraser_large.xpm"))};
     setAttribute(Qt::WA_AcceptTouchEvents);
+    // A release with no press at its moment: the key really came up.
+    m_textKeyUp.setSingleShot(true);
+    m_textKeyUp.setInterval(20);
+    connect(&m_textKeyUp, &QTimer::timeout, this, [this] {
+        m_textKeyDown = false;
+        showTyping();
+    });
     m_document->setChangeListener([this](const QRect &area) { showPicture(area); });
     m_toolListener = m_tools.addListener([this] { showTool(); });
     // Every pointer sample the window system sends, not only the latest of a
@@ -90,6 +98,7 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Document> document, QSize device, Q
 
 DrawingWindow::~DrawingWindow()
 {
+    m_keysFirst.reset();
     qApp->removeEventFilter(this);
     holdKeyboard(false);
     m_document->setChangeListener({});
@@ -117,6 +126,8 @@ void DrawingWindow::showOverScreen()
     }
     // The native window exists, and has its place, before it is mapped.
     winId();
+    m_keysFirst = std::make_unique<forms::KeysFirst>(
+        *windowHandle(), [this](int key, Qt::KeyboardModifiers modifiers) { return takeKeyFirst(key, modifiers); });
     qApp->installEventFilter(this);
     forms::x11::placeExactly(*windowHandle(), m_native);
     show();
@@ -268,6 +279,44 @@ void DrawingWindow::zoomBy(int steps, QPointF anchor)
         return;
     m_zoom.stepAt(anchor, steps);
     update();
+}
+
+void DrawingWindow::keepComposition()
+{
+    const QString typed = m_document->text(), composing = m_document->preedit();
+    QInputMethod *im = QGuiApplication::inputMethod();
+    if (!m_document->typing() || !im || composing.isEmpty())
+        return;
+    // The input method's own commit, where it sends one at once; some send it
+    // only on a reset. Whichever it is, the words go in once.
+    im->commit();
+    if (m_document->text() == typed)
+        im->reset();
+    if (m_document->text() == typed)
+        m_document->typeText(composing);
+}
+
+bool DrawingWindow::takeKeyFirst(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (!m_document->typing() || m_document->preedit().isEmpty())
+        return false; // nothing composed: the key goes its usual way
+    const ModeKey *command = findModeKey(key, modifiers);
+    // Undo and redo stay the input method's while it composes: there they take
+    // back part of what it holds, where the mode's would take back the whole
+    // text. Ctrl+Shift+D is the program's key, taken where it is held
+    // (forms::GlobalShortcut), which also keeps it from acting again when held.
+    if (!command || !(command->modifiers & (Qt::ControlModifier | Qt::AltModifier)) ||
+        command->command == Command::Undo || command->command == Command::Redo || key == Qt::Key_D)
+        return false;
+    // Out of the window system's event handling: the command may open a dialog.
+    QMetaObject::invokeMethod(
+        this,
+        [this, command] {
+            keepComposition();
+            run(*command, mapFromGlobal(QCursor::pos()));
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 QImage DrawingWindow::picture()

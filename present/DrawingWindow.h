@@ -5,6 +5,7 @@
 #include "present/Zoom.h"
 
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -13,8 +14,9 @@ class QScreen;
 class QTouchEvent;
 
 namespace forms {
+class KeysFirst;
 class Platform;
-}
+} // namespace forms
 
 namespace present {
 
@@ -71,6 +73,10 @@ public:
     // and the button may come up where this window never hears of it.
     void endMark();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    // A key with Ctrl or Alt, offered before the input method (which keeps every
+    // key while it composes): the mode's save, copy, colour and leaving keys are
+    // taken then, and act on the composition confirmed. True when taken.
+    bool takeKeyFirst(int key, Qt::KeyboardModifiers modifiers);
 
 signals:
     // Something the window shows changed (in its own points): for a surface
@@ -121,6 +127,9 @@ private:
     // A click or a pen ends the text; what the input method still composes stays
     // in it, as a line edit keeps it.
     void confirmText();
+    // What the input method composes goes into the text, exactly once; the text goes on.
+    void keepComposition();
+    bool inputMethodOn() const;
     // Input method on while text is being typed, off otherwise.
     void showTyping();
     // The keyboard, held while the window is up and none of the program's dialogs is.
@@ -139,6 +148,9 @@ private:
     int m_heldKey = 0;            // a command key held down: its auto-repeat does nothing
     quint64 m_heldReleasedAt = 0; // when it last came up, if it did
     bool m_ranEarly = false;      // the key pressed now acted at its shortcut override
+    bool m_textKeyDown = false;   // the key that began the text is still down
+    QTimer m_textKeyUp;           // a release, unless a repeat's press follows at once
+    std::unique_ptr<forms::KeysFirst> m_keysFirst;
     WheelSteps m_wheel;
     bool m_shapeMovePending = false;
     PenEvent m_shapeMove;

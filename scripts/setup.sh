@@ -13,7 +13,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-noto-cjk python3
   clang clang-format libclang-rt-14-dev
   libxcb1-dev libxcb-xtest0-dev libxcb-damage0-dev libxcb-xfixes0-dev libxcb-shape0-dev libwayland-dev libwayland-bin
-  xvfb xdotool xclip x11-apps x11-utils imagemagick xauth desktop-file-utils weston dbus-daemon openbox xcompmgr
+  xvfb xdotool xclip x11-apps x11-utils imagemagick xauth desktop-file-utils weston dbus-daemon openbox xcompmgr xfwm4
   sway swaybg grim pipewire-bin xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   kwin-wayland
 )

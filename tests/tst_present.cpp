@@ -419,7 +419,12 @@ private slots:
             QApplication::sendEvent(&mode, &up);
             QApplication::sendEvent(&mode, &down);
         }
+        // An input method would take the held key's repeats as typing (「っっっ」):
+        // it comes on only once the key that began the text is up.
+        QVERIFY(!mode.inputMethodQuery(Qt::ImEnabled).toBool());
         send(QEvent::KeyRelease, false);
+        if (key == Qt::Key_T)
+            QTRY_VERIFY(mode.inputMethodQuery(Qt::ImEnabled).toBool());
         auto &doc = mode.document();
         QCOMPARE(doc.page(), key == Qt::Key_W ? present::Document::Page::White : present::Document::Page::Screen);
         QCOMPARE(doc.highlighter(), key == Qt::Key_H);
@@ -509,6 +514,60 @@ private slots:
         late.setCommitString(QStringLiteral("日本"));
         QApplication::sendEvent(&mode, &late);
         QCOMPARE(mode.document().text(), QStringLiteral("日本"));
+    }
+
+    // The mode's keys with Ctrl or Alt, taken before an input method that is
+    // composing (it would keep them): the composition goes in once, then the key
+    // acts. Undo and redo stay the input method's while it composes.
+    void keysBeforeTheInputMethod_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("composing");
+        QTest::addColumn<QString>("acts"); // "": the key is not taken
+        const Qt::KeyboardModifiers ctrl(Qt::ControlModifier), ctrlShift(Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::newRow("save") << int(Qt::Key_S) << ctrl << true << "save";
+        QTest::newRow("copy") << int(Qt::Key_C) << ctrlShift << true << "copy";
+        QTest::newRow("colour, the text goes on") << int(Qt::Key_C) << ctrl << true << "colour";
+        QTest::newRow("Alt+F4") << int(Qt::Key_F4) << Qt::KeyboardModifiers(Qt::AltModifier) << true << "leave";
+        QTest::newRow("undo") << int(Qt::Key_Z) << ctrl << true << "";
+        QTest::newRow("redo") << int(Qt::Key_Y) << ctrl << true << "";
+        QTest::newRow("the program's key") << int(Qt::Key_D) << ctrlShift << true << "";
+        QTest::newRow("nothing composed") << int(Qt::Key_S) << ctrl << false << "";
+        QTest::newRow("a letter") << int(Qt::Key_A) << ctrl << true << "";
+    }
+    void keysBeforeTheInputMethod()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, composing);
+        QFETCH(QString, acts);
+        ModeWindow w(QSize(400, 200));
+        QVERIFY(w.exposed);
+        auto &mode = w.mode;
+        QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
+        QTest::keyClick(&mode, Qt::Key_T);
+        QTest::keyClick(&mode, Qt::Key_A);
+        QInputMethodEvent preedit(composing ? QStringLiteral("日本") : QString(), {});
+        QApplication::sendEvent(&mode, &preedit);
+        QSignalSpy saves(&mode, &present::DrawingWindow::saveRequested);
+        QSignalSpy colours(&mode, &present::DrawingWindow::colorRequested);
+        QSignalSpy leaves(&mode, &present::DrawingWindow::leaveRequested);
+        QCOMPARE(mode.takeKeyFirst(key, modifiers), !acts.isEmpty());
+        QCoreApplication::processEvents();
+        auto &doc = mode.document();
+        if (acts.isEmpty()) {
+            QVERIFY(doc.typing());
+            QCOMPARE(doc.text() + doc.preedit(), composing ? QStringLiteral("a日本") : QStringLiteral("a"));
+            return;
+        }
+        QCOMPARE(doc.text(), QStringLiteral("a日本"));
+        QCOMPARE(doc.preedit(), QString());
+        QCOMPARE(doc.typing(), acts == QLatin1String("colour"));
+        QCOMPARE(saves.count(), int(acts == QLatin1String("save")));
+        QCOMPARE(colours.count(), int(acts == QLatin1String("colour")));
+        QCOMPARE(leaves.count(), int(acts == QLatin1String("leave")));
+        QCOMPARE(w.platform.copiedImages.size(), int(acts == QLatin1String("copy")));
     }
 
     // The input method may replace text before the caret and place the caret
@@ -796,7 +855,7 @@ private slots:
         QCursor::setPos(mode.mapToGlobal(QPoint(20, 20)));
         QTest::keyClick(&mode, Qt::Key_T);
         QVERIFY(mode.document().typing());
-        QVERIFY(mode.inputMethodQuery(Qt::ImEnabled).toBool());
+        QTRY_VERIFY(mode.inputMethodQuery(Qt::ImEnabled).toBool()); // once T is up
         auto ime = [&](const QString &commit, const QString &preedit) {
             QInputMethodEvent event(preedit, {});
             event.setCommitString(commit);
@@ -854,9 +913,11 @@ private slots:
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
         QTest::keyClick(mode, Qt::Key_X); // not a colour key: nothing changes
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
-        // The colour dialog cancelled keeps the key's colour, not the dialog's last.
+        // The colour dialog starts at the pen's colour; cancelled, it keeps the
+        // key's colour, not the dialog's last.
         f.platform.colorAnswers.push_back(std::nullopt);
         QTest::keyClick(mode, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(f.platform.colorDialogInitials.last(), forms::colorWord(255, 0, 0));
         QCOMPARE(w.tools().penColor(), forms::colorWord(255, 0, 0));
 
         QTest::keyClick(mode, Qt::Key_Delete);

@@ -662,6 +662,28 @@ transient_for_main() { [ "$(xprop -id "$1" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f
 the_dialog() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "$WID" | head -n1; }
 dialog_up() { [ -n "$(the_dialog "$1")" ]; }
 
+lower() { # WINDOW OTHER: WINDOW is under OTHER in the window manager's stacking
+  local ids i=0 a=-1 b=-1 w
+  ids=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
+  for w in $ids; do
+    [ "$w" = "$(printf '0x%x' "$1")" ] && a=$i
+    [ "$w" = "$(printf '0x%x' "$2")" ] && b=$i
+    i=$((i + 1))
+  done
+  [ "$a" -ge 0 ] && [ "$b" -gt "$a" ]
+}
+# Two `sketrin --draw` started at the same moment, with no Sketrin running: the
+# second finds the first, and one program runs.
+rm -rf "$XDG_STATE_HOME"
+"$APP" --draw >"$OUT/race1.log" 2>&1 &
+RACE1=$!
+"$APP" --draw >"$OUT/race2.log" 2>&1 &
+RACE2=$!
+alive() { local n=0 p; for p in "$@"; do kill -0 "$p" 2>/dev/null && n=$((n + 1)); done; echo $n; }
+check "two sketrin --draw started at once make one program" within 15 eval '[ "$(alive $RACE1 $RACE2)" = 1 ]'
+kill "$RACE1" "$RACE2" 2>/dev/null
+within 10 eval '[ "$(alive $RACE1 $RACE2)" = 0 ]'
+
 if command -v openbox >/dev/null; then
   openbox --sm-disable >/dev/null 2>&1 &
   WM_PID=$!
@@ -712,16 +734,6 @@ if command -v openbox >/dev/null; then
   PATTERN_PID=$!
   within 10 eval '[ -n "$(xdotool search --onlyvisible --name "^pattern$")" ]'
   PATTERN_WID=$(xdotool search --onlyvisible --name '^pattern$' | head -n1)
-  lower() { # WINDOW OTHER: WINDOW is under OTHER in the window manager's stacking
-    local ids i=0 a=-1 b=-1 w
-    ids=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
-    for w in $ids; do
-      [ "$w" = "$(printf '0x%x' "$1")" ] && a=$i
-      [ "$w" = "$(printf '0x%x' "$2")" ] && b=$i
-      i=$((i + 1))
-    done
-    [ "$a" -ge 0 ] && [ "$b" -gt "$a" ]
-  }
   draw_from() { # WINDOW: Ctrl+Shift+D pressed in it, then Esc
     xdotool windowactivate --sync "$1" 2>/dev/null
     within 5 eval '[ "$(xdotool getwindowfocus)" = "$1" ]'
@@ -785,6 +797,56 @@ if command -v openbox >/dev/null; then
   WM_PID=""
 else
   echo "openbox is not installed: the window manager phase is skipped"
+fi
+
+# === under xfwm4, its compositor off and on ===========================================
+# xfwm4 honours no restacking by sibling: the main window still comes back under the
+# program the keys go back to. With the compositor on, the mode comes and goes as
+# without it, over the whole screen.
+if command -v xfwm4 >/dev/null; then
+  # The window manager's own name on its check window: the root's hints may still
+  # be the last window manager's, which is going.
+  wm_named() {
+    local w
+    w=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -o '0x[0-9a-f]*')
+    [ -n "$w" ] && xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q "\"$1\""
+  }
+  for compositor in off on; do
+    NO_AT_BRIDGE=1 xfwm4 --replace --compositor=$compositor --vblank=off >/dev/null 2>&1 &
+    WM_PID=$!
+    within 20 wm_named Xfwm4 || echo "xfwm4 did not start"
+    start_app || exit 1
+    "$(dirname "$PROBE")/patternwindow" 60 120 >/dev/null 2>&1 &
+    PATTERN_PID=$!
+    within 10 eval '[ -n "$(xdotool search --onlyvisible --name "^pattern$")" ]'
+    PATTERN_WID=$(xdotool search --onlyvisible --name '^pattern$' | head -n1)
+    within 10 settled "$WID"
+    # The key comes at once after the program is chosen: Sketrin's main window
+    # had the keys a moment before, and Qt has not yet heard that it lost them.
+    xdotool windowactivate --sync "$WID" 2>/dev/null
+    sleep 0.5
+    xdotool windowactivate --sync "$PATTERN_WID" 2>/dev/null
+    within 5 eval '[ "$(xdotool getwindowfocus)" = "$PATTERN_WID" ]'
+    xdotool key ctrl+shift+d
+    check "xfwm4, compositor $compositor: Ctrl+Shift+D puts up the drawing mode" mode_up
+    M=$(xdotool search --onlyvisible --name '画面に描く' | head -n1)
+    check "xfwm4, compositor $compositor: ... over exactly the whole screen" \
+      equal "$(client "${M:-none}")" "0 0 1024 768"
+    sleep 0.5
+    xdotool key Escape
+    check "xfwm4, compositor $compositor: Esc leaves it" mode_gone
+    sleep 1
+    check "xfwm4, compositor $compositor: the keys go back to the program they were pressed in" \
+      equal "$(xdotool getwindowfocus)" "$PATTERN_WID"
+    check "xfwm4, compositor $compositor: ... and Sketrin's main window is back, not over that program" \
+      eval 'mapped "$WID" && lower "$WID" "$PATTERN_WID"'
+    kill "$APP_PID" "$PATTERN_PID" "$WM_PID" 2>/dev/null
+    wait "$WM_PID" 2>/dev/null
+    APP_PID=""
+    WM_PID=""
+  done
+else
+  echo "xfwm4 is not installed: its phase is skipped"
 fi
 
 # === the mode's window on a scaled screen, with no window manager =================
