@@ -2,7 +2,6 @@
 
 #include <QObject>
 
-#include <QStringList>
 #include <functional>
 #include <vector>
 
