@@ -52,6 +52,7 @@ DrawingWindow::DrawingWindow(const QImage &screen, QScreen *on, canvas::ToolStat
     setAttribute(Qt::WA_AcceptTouchEvents);
     m_document->setChangeListener([this](const QRect &area) { showPicture(area); });
     m_toolListener = m_tools.addListener([this] { showTool(); });
+    connect(&m_laserFrame, &QTimer::timeout, this, &DrawingWindow::laserFrame);
     // Every pointer sample the window system sends, not only the latest of a
     // burst: far-apart samples are what make a fast line coarse.
     m_compressed = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
@@ -77,7 +78,9 @@ DrawingWindow::~DrawingWindow()
 
 void DrawingWindow::showTool()
 {
-    if (m_tools.eraserMode()) {
+    if (m_document->kit() == Kit::Steps || m_document->kit() == Kit::Redact) {
+        setCursor(Qt::CrossCursor);
+    } else if (m_tools.eraserMode() && m_document->kit() == Kit::None) {
         const QPixmap &icon = m_eraserPointers[size_t(m_tools.eraserSizeIndex())];
         setCursor(QCursor(icon, icon.width() / 2, icon.height() / 2));
     } else {
@@ -198,6 +201,7 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
     }
+    paintKit(p, event->region());
 }
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)
