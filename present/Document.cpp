@@ -37,6 +37,7 @@ Document::Document(const QImage &screen, canvas::ToolState &tools)
     first.surface.setArea(
         QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))), m_scale);
     first.surface.setPicture(screen); // one picture pixel to a device pixel
+    m_target.laser = &m_laser;
     m_laser.setChangeListener([this](const QRect &device) {
         if (!m_listener)
             return;

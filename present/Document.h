@@ -123,17 +123,11 @@ private:
     std::function<void(const QRect &)> m_listener;
     Ink m_ink;
     Laser m_laser;
-    MarkTarget m_target{m_ink,
-                        nullptr,
-                        [this](const std::vector<QRect> &areas) { compose(areas); },
-                        {},
-                        {},
-                        {},
-                        &m_laser};
+    MarkTarget m_target{m_ink, nullptr, [this](const std::vector<QRect> &areas) { compose(areas); }, {}, {}, {}};
     std::vector<QRect> m_merged;
 
     bool m_drawing = false;
-    bool m_recording = false;       // the mark in progress is a step
+    bool m_recording = false;        // the mark in progress is a step
     canvas::DocumentState m_closing; // what its step ends with
     std::unique_ptr<Mark> m_mark;
     bool m_shaping = false;
