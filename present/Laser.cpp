@@ -1,8 +1,9 @@
 #include "present/Laser.h"
 
+#include "canvas/Surface.h"
+
 #include <QElapsedTimer>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -18,30 +19,41 @@ qint64 steadyMs()
     return since.elapsed();
 }
 
-QColor withAlpha(QRgb color, int alpha)
-{
-    QColor c = QColor::fromRgb(color);
-    c.setAlpha(alpha);
-    return c;
-}
+// The levels of the ink's parts, from its edge in: a wide faint halo, a firmer
+// ring, the core, and a light line through it.
+constexpr int HaloLevel = 90, RingLevel = 170, CoreLevel = 235, LineLevel = 255;
 
-// Nearer white, so that the core glows on a dark screen as well as a light one.
-QColor brighter(QRgb color)
+// How a level looks in a colour: the halo up to 60 of 255 opaque, the ring to
+// 130, the core fully, and the line nearer white, so that the ink glows on a
+// dark screen as well as a light one. Between them it goes evenly, so that
+// the anti-aliased edges of each part blend into the next.
+QRgb lookOf(int level, QRgb color)
 {
-    return QColor(255 - (255 - qRed(color)) * 2 / 5, 255 - (255 - qGreen(color)) * 2 / 5,
-                  255 - (255 - qBlue(color)) * 2 / 5);
+    auto between = [level](int from, int to, double a, double b) { return a + (b - a) * (level - from) / (to - from); };
+    double alpha = 1, light = 0;
+    if (level <= HaloLevel)
+        alpha = between(0, HaloLevel, 0, 60 / 255.0);
+    else if (level <= RingLevel)
+        alpha = between(HaloLevel, RingLevel, 60 / 255.0, 130 / 255.0);
+    else if (level <= CoreLevel)
+        alpha = between(RingLevel, CoreLevel, 130 / 255.0, 1);
+    else
+        light = between(CoreLevel, LineLevel, 0, 0.6);
+    auto channel = [&](int c) { return int(std::lround((c + (255 - c) * light) * alpha)); };
+    return qRgba(channel(qRed(color)), channel(qGreen(color)), channel(qBlue(color)), int(std::lround(alpha * 255)));
 }
 
 } // namespace
 
 Laser::Laser() : m_clock(steadyMs) {}
 
-QRect Laser::around(const Stroke &s, QPointF a, QPointF b) const
+QRect Laser::around(QPointF a, QPointF b) const
 {
-    const qreal r = reach(s);
+    const qreal r = reach();
     return QRectF(QPointF(std::min(a.x(), b.x()) - r, std::min(a.y(), b.y()) - r),
                   QPointF(std::max(a.x(), b.x()) + r, std::max(a.y(), b.y()) + r))
-        .toAlignedRect();
+        .toAlignedRect()
+        .intersected(m_ink.rect());
 }
 
 void Laser::tell(const QRect &area) const
@@ -50,32 +62,68 @@ void Laser::tell(const QRect &area) const
         m_listener(area);
 }
 
-void Laser::begin(QPointF at, qreal radius, QRgb color)
+void Laser::lay(QPointF a, QPointF b)
 {
+    QPainter p(&m_ink);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The higher of the level there and the one laid.
+    p.setCompositionMode(QPainter::CompositionMode_Lighten);
+    const qreal r = m_radius;
+    const struct
+    {
+        int level;
+        qreal width;
+    } parts[] = {{HaloLevel, 2 * reach() - 2}, {RingLevel, 3.2 * r}, {CoreLevel, 2 * r}, {LineLevel, r}};
+    for (const auto &part : parts) {
+        const QColor level(part.level, part.level, part.level);
+        if (a == b) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(level);
+            p.drawEllipse(a, part.width / 2, part.width / 2);
+            continue;
+        }
+        p.setPen(QPen(level, part.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawLine(a, b);
+    }
+}
+
+void Laser::begin(QPointF at, qreal radius, QRgb color, QSize page)
+{
+    if (m_ink.size() != page) {
+        m_ink = QImage(page, QImage::Format_Grayscale8);
+        m_bounds = QRect();
+        if (m_ink.isNull())
+            return; // no memory for it: the laser draws nothing
+        m_ink.fill(0);
+    }
     // A new stroke brings back the whole burst, however far it had faded.
     const bool faded = strength() < 1;
-    Stroke s;
-    s.points.push_back(at);
-    s.radius = std::max<qreal>(1, radius);
-    s.color = color;
-    s.bounds = around(s, at, at);
-    m_strokes.push_back(std::move(s));
+    m_radius = std::max<qreal>(1, radius);
+    if (color != m_color || m_looks[255] == 0) {
+        m_color = color;
+        for (int level = 0; level < 256; ++level)
+            m_looks[size_t(level)] = lookOf(level, color);
+    }
+    m_at = at;
     m_drawing = true;
     m_last = m_clock();
-    tell(faded ? bounds() : m_strokes.back().bounds);
+    const QRect area = around(at, at);
+    lay(at, at);
+    m_bounds |= area;
+    tell(faded ? m_bounds : area);
 }
 
 void Laser::move(QPointF at)
 {
-    if (!m_drawing || m_strokes.empty())
+    if (!m_drawing)
         return;
-    Stroke &s = m_strokes.back();
     m_last = m_clock();
-    if (std::abs(at.x() - s.points.back().x()) + std::abs(at.y() - s.points.back().y()) < 0.5)
+    if (std::abs(at.x() - m_at.x()) + std::abs(at.y() - m_at.y()) < 0.5)
         return;
-    const QRect area = around(s, s.points.back(), at);
-    s.points.push_back(at);
-    s.bounds |= area;
+    const QRect area = around(m_at, at);
+    lay(m_at, at);
+    m_at = at;
+    m_bounds |= area;
     tell(area);
 }
 
@@ -89,7 +137,7 @@ void Laser::end()
 
 qreal Laser::strength() const
 {
-    if (m_strokes.empty())
+    if (empty())
         return 0;
     if (m_drawing)
         return 1;
@@ -99,85 +147,42 @@ qreal Laser::strength() const
     return std::clamp<qreal>(1 - qreal(age - HoldMs) / FadeMs, 0, 1);
 }
 
-QRect Laser::bounds() const
-{
-    QRect all;
-    for (const Stroke &s : m_strokes)
-        all |= s.bounds;
-    return all;
-}
-
 qint64 Laser::advance()
 {
-    if (m_strokes.empty() || m_drawing)
+    if (empty() || m_drawing)
         return -1;
     const qint64 age = m_clock() - m_last;
     if (age < HoldMs)
         return HoldMs - age;
-    const QRect area = bounds();
-    if (age >= HoldMs + FadeMs)
-        m_strokes.clear();
-    tell(area);
-    return m_strokes.empty() ? -1 : 0;
-}
-
-void Laser::paintRun(QPainter &p, const Stroke &s, size_t from, size_t to) const
-{
-    QPainterPath path(s.points[from]);
-    for (size_t i = from + 1; i <= to; ++i)
-        path.lineTo(s.points[i]);
-    const qreal r = s.radius;
-    // A wide faint halo, a firmer ring and the core, with a light line through
-    // it: a soft edge that shows on light and dark screens alike.
-    const struct
-    {
-        QColor color;
-        qreal width;
-    } passes[] = {{withAlpha(s.color, 60), 2 * reach(s) - 2},
-                  {withAlpha(s.color, 130), 3.2 * r},
-                  {QColor::fromRgb(s.color), 2 * r},
-                  {brighter(s.color), r}};
-    for (const auto &pass : passes) {
-        if (from == to) { // a dot: a path of one point strokes nothing
-            p.setPen(Qt::NoPen);
-            p.setBrush(pass.color);
-            p.drawEllipse(s.points[from], pass.width / 2, pass.width / 2);
-            continue;
-        }
-        p.strokePath(path, QPen(pass.color, pass.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const QRect area = m_bounds;
+    if (age >= HoldMs + FadeMs) {
+        for (int y = m_bounds.top(); y <= m_bounds.bottom(); ++y)
+            std::fill_n(m_ink.scanLine(y) + m_bounds.left(), m_bounds.width(), uchar(0));
+        m_bounds = QRect();
     }
+    tell(area);
+    return empty() ? -1 : 0;
 }
 
 void Laser::paint(QPainter &p, const QRect &clip) const
 {
     const qreal alpha = strength();
-    if (alpha <= 0)
+    const QRect area = clip.intersected(m_bounds);
+    if (alpha <= 0 || area.isEmpty())
         return;
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setOpacity(alpha);
-    for (const Stroke &s : m_strokes) {
-        if (!s.bounds.intersects(clip))
-            continue;
-        if (s.points.size() == 1) {
-            paintRun(p, s, 0, 0);
-            continue;
-        }
-        // Only the stretches that reach the clip, each as one path, so that a
-        // long stroke costs what its part on the screen does.
-        size_t start = 0;
-        bool inRun = false;
-        for (size_t i = 0; i + 1 < s.points.size(); ++i) {
-            const bool in = around(s, s.points[i], s.points[i + 1]).intersects(clip);
-            if (in && !inRun)
-                start = i;
-            if (!in && inRun)
-                paintRun(p, s, start, i);
-            inRun = in;
-        }
-        if (inRun)
-            paintRun(p, s, start, s.points.size() - 1);
+    if (m_shown.width() < area.width() || m_shown.height() < area.height())
+        m_shown = QImage(area.size().expandedTo(m_shown.size()), QImage::Format_ARGB32_Premultiplied);
+    if (m_shown.isNull())
+        return;
+    for (int y = 0; y < area.height(); ++y) {
+        const uchar *level = m_ink.constScanLine(area.top() + y) + area.left();
+        auto *out = reinterpret_cast<QRgb *>(m_shown.scanLine(y));
+        for (int x = 0; x < area.width(); ++x)
+            out[x] = m_looks[level[x]];
     }
+    p.save();
+    p.setOpacity(alpha);
+    p.drawImage(QRectF(area), m_shown, QRectF(QPointF(0, 0), QSizeF(area.size())));
     p.restore();
 }
 
@@ -191,7 +196,7 @@ public:
     {
         // Wide enough to follow from the back of a room, growing with the pen.
         const qreal radius = (3 + m_tool.pen) / m_tool.viewScale * m_tool.deviceScale / 2;
-        m_target.laser->begin(m_tool.toDevice(at), radius, m_tool.color);
+        m_target.laser->begin(m_tool.toDevice(at), radius, m_tool.color, m_target.surface->deviceArea());
     }
     void move(QPointF at, qreal) override { m_target.laser->move(m_tool.toDevice(at)); }
     void end() override { m_target.laser->end(); }
