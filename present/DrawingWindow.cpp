@@ -201,7 +201,7 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
     }
-    paintKit(p, event->region());
+    paintKit(p, event->region(), copy ? window : nullptr, QPoint(int(toWindow.dx()), int(toWindow.dy())));
 }
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)

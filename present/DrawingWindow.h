@@ -123,7 +123,8 @@ private:
     void followPointer(QPointF at);
     void laserFrame();
     void hideKeyCard();
-    void paintKit(QPainter &p, const QRegion &region);
+    // Onto the window's own image where the picture was copied there as it is.
+    void paintKit(QPainter &p, const QRegion &region, QImage *window, QPoint toWindow);
 
     std::unique_ptr<Document> m_document;
     canvas::ToolState &m_tools;

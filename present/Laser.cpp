@@ -64,26 +64,29 @@ void Laser::tell(const QRect &area) const
 
 void Laser::lay(QPointF a, QPointF b)
 {
-    QPainter p(&m_ink);
-    p.setRenderHint(QPainter::Antialiasing);
-    // The higher of the level there and the one laid.
-    p.setCompositionMode(QPainter::CompositionMode_Lighten);
+    // Each pixel gets the level of its distance from the stretch (a disc from
+    // a to a), kept where a higher one lies already. Every part's edge is a
+    // pixel wide ramp: anti-aliased, and nothing to set up.
     const qreal r = m_radius;
-    const struct
-    {
-        int level;
-        qreal width;
-    } parts[] = {{HaloLevel, 2 * reach() - 2}, {RingLevel, 3.2 * r}, {CoreLevel, 2 * r}, {LineLevel, r}};
-    for (const auto &part : parts) {
-        const QColor level(part.level, part.level, part.level);
-        if (a == b) {
-            p.setPen(Qt::NoPen);
-            p.setBrush(level);
-            p.drawEllipse(a, part.width / 2, part.width / 2);
-            continue;
+    const std::array<qreal, 4> edges{reach() - 1, 1.6 * r, r, 0.5 * r};
+    const std::array<int, 4> steps{HaloLevel, RingLevel - HaloLevel, CoreLevel - RingLevel, LineLevel - CoreLevel};
+    const QPointF d = b - a;
+    const qreal dd = d.x() * d.x() + d.y() * d.y();
+    const QRect box = around(a, b);
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        uchar *row = m_ink.scanLine(y);
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QPointF p(x + 0.5, y + 0.5);
+            const qreal t = dd > 0 ? std::clamp(((p.x() - a.x()) * d.x() + (p.y() - a.y()) * d.y()) / dd, 0.0, 1.0) : 0;
+            const QPointF off = p - (a + d * t);
+            const qreal dist = std::sqrt(off.x() * off.x() + off.y() * off.y());
+            if (dist >= edges[0] + 0.5)
+                continue;
+            qreal level = 0;
+            for (size_t i = 0; i < edges.size(); ++i)
+                level += steps[i] * std::clamp(edges[i] + 0.5 - dist, 0.0, 1.0);
+            row[x] = std::max(row[x], uchar(std::lround(level)));
         }
-        p.setPen(QPen(level, part.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawLine(a, b);
     }
 }
 

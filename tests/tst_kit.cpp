@@ -198,10 +198,13 @@ private slots:
                 QVERIFY(qAbs(grey(centre + dir * (radius + 2)) - dim) <= 1);
         }
         QVERIFY(qAbs(grey(QPointF(1, 1)) - dim) <= 1);
-        // A move changes the old and the new circle only.
+        // A move changes only what was lit and is not now, and the other way
+        // round: the circle's old left edge and new right edge, not its middle.
         const QRegion moved = spot.moveTo(centre + QPointF(30, 0));
-        QVERIFY(moved.contains(QRect(QPointF(centre - QPointF(radius, radius)).toPoint(), QSize(4, 4))));
-        QVERIFY(!moved.contains(QPoint(0, 0)) || radius * 2 >= view.height());
+        QVERIFY(moved.contains(QPoint(int(centre.x() - radius + 2), int(centre.y()))));
+        QVERIFY(moved.contains(QPoint(int(centre.x() + 30 + radius - 2), int(centre.y()))));
+        QVERIFY(!moved.contains(centre.toPoint()));
+        QVERIFY(!moved.contains(QPoint(0, 0)));
     }
 
     // Each click the next number, one step each; undo takes the last off and
