@@ -113,6 +113,7 @@ public:
 
     // --- Help and information ---------------------------------------------------
     void CmdHelpRef_Click();
+    void CmdModeKeys_Click();
     void CmdOpenHP_Click();
     void CmdSoftwareVote_Click();
     void CmdShowVersionInfo_Click();
@@ -218,6 +219,7 @@ private:
     std::array<QAction *, 5> CmdPicRatio{};
     std::array<QAction *, 2> CmdPicFilter{};
     QAction *CmdHelpRef = nullptr;
+    QAction *CmdModeKeys = nullptr;
     QAction *CmdOpenHP = nullptr;
     QAction *CmdSoftwareVote = nullptr;
     QAction *CmdShowVersionInfo = nullptr;

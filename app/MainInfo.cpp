@@ -6,6 +6,7 @@
 #include "info/Help.h"
 #include "info/VerInfo.h"
 #include "info/ZELVO.h"
+#include "present/KeyCardWindow.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -88,6 +89,15 @@ void Main::CmdHelpRef_Click()
         m_platform.MsgBox(QStringLiteral("ヘルプファイルを開けませんでした。") + QStringLiteral("\r\n") + help.helpFile,
                           forms::vbCritical, forms::AppTitle());
     }
+}
+
+void Main::CmdModeKeys_Click()
+{
+    // Beside the main window, not in its way: any key or click closes it.
+    auto *card = new present::KeyCardWindow(this);
+    card->setAttribute(Qt::WA_DeleteOnClose);
+    centreOnScreen(*card, this);
+    card->show();
 }
 
 void Main::CmdOpenHP_Click()

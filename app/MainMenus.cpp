@@ -145,6 +145,7 @@ void Main::createMenus()
 
         menu(QStringLiteral("ヘルプ(&H)")),
         command("CmdHelpRef", QStringLiteral("ヘルプを開く(&H)..."), &CmdHelpRef, [this] { CmdHelpRef_Click(); }),
+        command("CmdModeKeys", QStringLiteral("描画モードのキー(&K)"), &CmdModeKeys, [this] { CmdModeKeys_Click(); }),
         separator,
         command("CmdOpenHP", QStringLiteral("ホームページを開く(&W)..."), &CmdOpenHP, [this] { CmdOpenHP_Click(); }),
         command("CmdSoftwareVote", QStringLiteral("ソフトを評価 [ZELVO] (&V)..."), &CmdSoftwareVote,

@@ -84,9 +84,14 @@ BENCHMARK(ModeTabletMove_4K)->Unit(benchmark::kMicrosecond);
 #include "present/DrawingWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QTabletEvent>
+#include <QTimer>
+#include <ctime>
 
 namespace {
 
@@ -180,3 +185,58 @@ void ModeTabletMoveWindow_4K(benchmark::State &state)
     drag(state, QPointF(1000, 600), [&](QPointF p) { send(QEvent::TabletMove, p, 0.3 + (int(p.x()) % 50) / 100.0); });
 }
 BENCHMARK(ModeTabletMoveWindow_4K)->Unit(benchmark::kMicrosecond);
+
+// The presenter's kit, each against a pen move through the window: the laser
+// drawn, and the spotlight following a pointer with no button down.
+void ModeLaserMoveWindow_4K(benchmark::State &state)
+{
+    Window w;
+    w.window.document().setKit(present::Kit::Laser);
+    w.mouse(QEvent::MouseButtonPress, QPointF(1000, 600));
+    drag(state, QPointF(1000, 600), [&](QPointF p) { w.mouse(QEvent::MouseMove, p); });
+    w.mouse(QEvent::MouseButtonRelease, QPointF(1000, 600));
+}
+BENCHMARK(ModeLaserMoveWindow_4K)->Unit(benchmark::kMicrosecond);
+
+void ModeSpotlightMoveWindow_4K(benchmark::State &state)
+{
+    Window w;
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"));
+    QApplication::sendEvent(&w.window, &key);
+    QApplication::processEvents();
+    if (!w.window.spotlight().on())
+        state.SkipWithError("the spotlight did not come on");
+    drag(state, QPointF(1000, 600), [&](QPointF p) {
+        QMouseEvent e(QEvent::MouseMove, p, w.window.mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&w.window, &e);
+        QApplication::processEvents();
+    });
+}
+BENCHMARK(ModeSpotlightMoveWindow_4K)->Unit(benchmark::kMicrosecond);
+
+// The process's CPU time over 10 s with nothing happening, after a laser stroke
+// has faded: the fade's frames must have stopped.
+void ModeLaserIdleCpu(benchmark::State &state)
+{
+    Window w;
+    w.window.document().setKit(present::Kit::Laser);
+    w.mouse(QEvent::MouseButtonPress, QPointF(1000, 600));
+    for (int x = 1000; x < 1400; x += 4)
+        w.mouse(QEvent::MouseMove, QPointF(x, 600 + x % 30));
+    w.mouse(QEvent::MouseButtonRelease, QPointF(1400, 600));
+    QElapsedTimer fade;
+    fade.start();
+    while (!w.window.document().laser().empty() && fade.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    for (auto _ : state) {
+        timespec before{}, after{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+        QEventLoop idle;
+        QTimer::singleShot(int(state.range(0)), &idle, &QEventLoop::quit);
+        idle.exec();
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+        state.counters["cpu_ms"] = (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+        state.counters["timer_left"] = w.window.laserFrameWaiting();
+    }
+}
+BENCHMARK(ModeLaserIdleCpu)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -73,6 +73,13 @@ for n in sorted(n for n in runs if n.startswith("ModeRubberBandFramesWindow_4K")
     line(f"drawing mode 4K rubber band{size}, 4 samples a frame / pen move the same way",
          ratios(n, "ModePenMoveFramesWindow_4K"), "<= 2", lambda r: r <= 2)
 mode_lines("drawing mode 4K tablet move", "ModeTabletMove", 1.2)
+line("drawing mode 4K laser move / pen move", ratios("ModeLaserMoveWindow_4K", "ModePenMoveWindow_4K"), "<= 2",
+     lambda r: r <= 2)
+line("drawing mode 4K spotlight move / pen move", ratios("ModeSpotlightMoveWindow_4K", "ModePenMoveWindow_4K"),
+     "<= 2", lambda r: r <= 2)
+idle = [b["cpu_ms"] for b in json.load(open(f"{out}/bench.json"))["benchmarks"]
+        if b["run_name"].startswith("ModeLaserIdleCpu") and b.get("run_type") == "iteration"]
+line("CPU ms over 10 s idle after a laser stroke", idle, "~ 0", lambda r: r <= 50)
 session = [b for b in json.load(open(f"{out}/bench.json"))["benchmarks"]
            if b["run_name"].startswith("UndoSession") and b.get("run_type") == "iteration"]
 if session:

@@ -17,11 +17,12 @@ struct DocumentState
     bool pictureLoaded = false; // PicLoaded
     QString file;               // the remembered file of the scale commands
     qreal fileScale = 1;        // the file's pixels to a logical pixel at 100%
+    int number = 0;             // the drawing mode's next numbered step (0: not a numbered step's)
 
     bool operator==(const DocumentState &o) const
     {
         return picture.cacheKey() == o.picture.cacheKey() && pictureLoaded == o.pictureLoaded && file == o.file &&
-               qFuzzyCompare(fileScale, o.fileScale);
+               qFuzzyCompare(fileScale, o.fileScale) && number == o.number;
     }
 };
 

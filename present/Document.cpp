@@ -17,6 +17,15 @@ QRgb rgbOf(std::int32_t word)
     return forms::toQColor(word).rgb();
 }
 
+// A step's state: the number the next numbered step shows after it (0: the
+// step leaves the numbering as it is).
+canvas::DocumentState numbered(int next)
+{
+    canvas::DocumentState state;
+    state.number = next;
+    return state;
+}
+
 } // namespace
 
 Document::Document(const QImage &screen, canvas::ToolState &tools)
@@ -30,6 +39,7 @@ Document::Document(const QImage &screen, canvas::ToolState &tools)
     first.surface.setArea(
         QSize(int(std::lround(screen.width() / m_scale)), int(std::lround(screen.height() / m_scale))), m_scale);
     first.surface.setPicture(screen); // one picture pixel to a device pixel
+    showLaser();
 }
 
 Document::Document(QSize device, qreal scale, canvas::ToolState &tools)
@@ -42,6 +52,18 @@ Document::Document(QSize device, qreal scale, canvas::ToolState &tools)
     first.surface.setSeeThrough(true);
     first.surface.setArea(
         QSize(int(std::lround(device.width() / m_scale)), int(std::lround(device.height() / m_scale))), m_scale);
+    showLaser();
+}
+
+void Document::showLaser()
+{
+    m_target.laser = &m_laser;
+    m_laser.setChangeListener([this](const QRect &device) {
+        if (!m_listener)
+            return;
+        const QRectF logical(QPointF(device.topLeft()) / m_scale, QSizeF(device.size()) / m_scale);
+        m_listener(logical.toAlignedRect());
+    });
 }
 
 Document::Sheet &Document::sheet(Page page)
@@ -88,8 +110,12 @@ MarkTool Document::tool(Shape shape, Input input, qreal viewScale) const
     MarkTool t;
     t.shape = shape;
     t.input = input;
-    t.eraser = input == Input::TabletEraser || m_tools.eraserMode();
-    t.highlighter = m_highlighter;
+    // The presenter's tools take the eraser's place too, but not the tablet's
+    // eraser end.
+    t.eraser = input == Input::TabletEraser || (m_tools.eraserMode() && m_kit == Kit::None);
+    t.kit = t.eraser ? Kit::None : m_kit;
+    t.highlighter = m_highlighter && t.kit == Kit::None;
+    t.live = m_live;
     t.pen = m_tools.penSizeIndex() + 1;
     t.eraserHalf = m_tools.eraserHalfSize();
     t.color = rgbOf(m_highlighter ? m_highlighterColor : m_tools.penColor());
@@ -121,9 +147,15 @@ void Document::press(QPointF at, Shape shape, Input input, qreal pressure, qreal
 {
     endText();
     release();
-    history().begin({}, canvas::History::Extent::Touched);
-    m_drawing = true;
     MarkTool t = tool(shape, input, viewScale);
+    // Laser ink is no step: the history never hears of it.
+    m_recording = t.kit != Kit::Laser;
+    if (m_recording) {
+        t.number = t.kit == Kit::Steps ? m_pages[size_t(m_page)]->nextNumber : 0;
+        history().begin(numbered(t.number), canvas::History::Extent::Touched);
+        m_closing = numbered(t.number ? t.number + 1 : 0);
+    }
+    m_drawing = true;
     if (t.highlighter && !t.eraser && !t.seeThrough)
         t.darkPage = darkAround(t.toDevice(at));
     m_target.surface = &surface();
@@ -148,7 +180,12 @@ void Document::release()
         m_mark->end();
     m_mark.reset();
     m_ink.end();
-    history().end({});
+    if (!m_recording)
+        return;
+    m_recording = false;
+    history().end(m_closing);
+    if (m_closing.number)
+        m_pages[size_t(m_page)]->nextNumber = m_closing.number;
 }
 
 void Document::compose(const std::vector<QRect> &areas)
@@ -231,23 +268,33 @@ void Document::clear()
 {
     endText();
     release();
-    history().begin({}, canvas::History::Extent::Whole);
+    // The numbering starts again from 1; undoing the clear brings it back.
+    int &next = m_pages[size_t(m_page)]->nextNumber;
+    history().begin(numbered(next), canvas::History::Extent::Whole);
     surface().Cls();
-    history().end({});
+    history().end(numbered(1));
+    next = 1;
 }
 
 bool Document::undo()
 {
     endText();
     release();
-    return history().undo({}).has_value();
+    return restoreNumber(history().undo({}));
 }
 
 bool Document::redo()
 {
     endText();
     release();
-    return history().redo({}).has_value();
+    return restoreNumber(history().redo({}));
+}
+
+bool Document::restoreNumber(const std::optional<canvas::DocumentState> &state)
+{
+    if (state && state->number)
+        m_pages[size_t(m_page)]->nextNumber = state->number;
+    return state.has_value();
 }
 
 QImage layOver(const QImage &screen, const QImage &marks)

@@ -3,6 +3,7 @@
 #include "canvas/History.h"
 #include "canvas/Surface.h"
 #include "present/Ink.h"
+#include "present/Laser.h"
 #include "present/Marks.h"
 
 #include <QImage>
@@ -56,6 +57,15 @@ public:
     // A shape follows the pointer: only where the pointer is last counts.
     bool shaping() const { return m_drawing && m_shaping; }
 
+    // The presenter's tool that takes the pen's place (none: the pen). Its
+    // marks go where the pen's would; the laser's to laser().
+    Kit kit() const { return m_kit; }
+    void setKit(Kit kit) { m_kit = kit; }
+    // The fading ink, over whatever page is shown and never part of it.
+    Laser &laser() { return m_laser; }
+    // The number the next numbered step shows on the page shown.
+    int nextNumber() const { return m_pages[size_t(m_page)]->nextNumber; }
+
     bool highlighter() const { return m_highlighter; }
     void setHighlighter(bool on) { m_highlighter = on; }
     // The pen colour (the program's one) and the highlighter's, which is yellow
@@ -94,15 +104,20 @@ public:
     QImage showing();
 
 private:
+    // Laser ink fades on a layer of its own, shown through the change listener.
+    void showLaser();
     struct Sheet
     {
         canvas::Surface surface;
         canvas::History history{surface};
+        int nextNumber = 1;
     };
 
     Sheet &sheet(Page page);
     MarkTool tool(Shape shape, Input input, qreal viewScale) const;
     bool darkAround(QPointF deviceAt);
+    // The numbering a step undone or redone leaves; whether there was one.
+    bool restoreNumber(const std::optional<canvas::DocumentState> &state);
     // Shows the ink again over these areas (device pixels).
     void compose(const std::vector<QRect> &areas);
 
@@ -114,10 +129,13 @@ private:
     QSize m_device; // the monitor's device pixels: what is shown, saved and handed back
     std::function<void(const QRect &)> m_listener;
     Ink m_ink;
+    Laser m_laser;
     MarkTarget m_target{m_ink, nullptr, [this](const std::vector<QRect> &areas) { compose(areas); }, {}, {}, {}};
     std::vector<QRect> m_merged;
 
     bool m_drawing = false;
+    bool m_recording = false;        // the mark in progress is a step
+    canvas::DocumentState m_closing; // what its step ends with
     std::unique_ptr<Mark> m_mark;
     bool m_shaping = false;
     std::unique_ptr<TextMark> m_text;
@@ -125,6 +143,7 @@ private:
 
     bool m_highlighter = false;
     std::int32_t m_highlighterColor;
+    Kit m_kit = Kit::None;
 };
 
 // A live document's marks (see-through, from shown()) laid over the screen as it

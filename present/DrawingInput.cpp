@@ -28,6 +28,9 @@ Shape shapeFor(Qt::KeyboardModifiers modifiers, bool tabHeld)
 
 bool DrawingWindow::handlesKey(const QKeyEvent &key) const
 {
+    // The key card takes any key, to go.
+    if (m_card)
+        return true;
     // While text is typed, every key without Ctrl or Alt is the text's.
     if (m_document->typing() && !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return true;
@@ -88,6 +91,11 @@ void DrawingWindow::keyPressEvent(QKeyEvent *event)
     }
     if (!handlesKey(*event)) {
         QWidget::keyPressEvent(event);
+        return;
+    }
+    if (m_card) {
+        if (!repeated(*event)) // a key held since the card came up stays the card's
+            hideKeyCard();
         return;
     }
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
@@ -156,6 +164,7 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
         m_tools.selectPen(key.arg);
         break;
     case Command::Eraser:
+        m_document->setKit(Kit::None);
         m_tools.selectEraser(key.arg);
         break;
     case Command::Color:
@@ -166,6 +175,7 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
         emit colorRequested();
         break;
     case Command::Highlighter:
+        m_document->setKit(Kit::None);
         m_document->setHighlighter(!m_document->highlighter());
         break;
     case Command::Text:
@@ -209,6 +219,14 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
     }
     case Command::Leave:
         emit leaveRequested();
+        break;
+    case Command::Laser:
+    case Command::Spotlight:
+    case Command::SpotlightSize:
+    case Command::Steps:
+    case Command::Redact:
+    case Command::KeyCard:
+        runKit(key, pointer);
         break;
     }
     showTyping();
@@ -304,6 +322,13 @@ void DrawingWindow::penDown(const PenEvent &pen)
     if (m_penDown)
         return;
     m_penDown = true;
+    followPointer(pen.at);
+    if (m_card) {
+        // The click that takes the key card away does nothing else.
+        hideKeyCard();
+        m_swallowPen = true;
+        return;
+    }
     if (m_document->typing()) {
         // The touch that ends the text draws nothing.
         confirmText();
@@ -316,6 +341,7 @@ void DrawingWindow::penDown(const PenEvent &pen)
 
 void DrawingWindow::penMove(const PenEvent &pen)
 {
+    followPointer(pen.at);
     if (!m_penDown || m_swallowPen)
         return;
     if (!m_document->shaping()) {
@@ -345,6 +371,8 @@ void DrawingWindow::penUp()
     m_penDown = false;
     m_swallowPen = false;
     m_document->release();
+    if (!m_document->laser().empty() && !m_laserFrame.isActive())
+        laserFrame(); // the fade waits from here
 }
 
 void DrawingWindow::endMark()

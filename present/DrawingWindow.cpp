@@ -82,6 +82,7 @@ DrawingWindow::DrawingWindow(std::unique_ptr<Document> document, QSize device, Q
     });
     m_document->setChangeListener([this](const QRect &area) { showPicture(area); });
     m_toolListener = m_tools.addListener([this] { showTool(); });
+    connect(&m_laserFrame, &QTimer::timeout, this, &DrawingWindow::laserFrame);
     // Every pointer sample the window system sends, not only the latest of a
     // burst: far-apart samples are what make a fast line coarse.
     m_compressed = QCoreApplication::testAttribute(Qt::AA_CompressHighFrequencyEvents);
@@ -108,7 +109,9 @@ DrawingWindow::~DrawingWindow()
 
 void DrawingWindow::showTool()
 {
-    if (m_tools.eraserMode()) {
+    if (m_document->kit() == Kit::Steps || m_document->kit() == Kit::Redact) {
+        setCursor(Qt::CrossCursor);
+    } else if (m_tools.eraserMode() && m_document->kit() == Kit::None) {
         const QPixmap &icon = m_eraserPointers[size_t(m_tools.eraserSizeIndex())];
         setCursor(QCursor(icon, icon.width() / 2, icon.height() / 2));
     } else {
@@ -262,6 +265,7 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
     }
+    paintKit(p, event->region(), copy ? window : nullptr, QPoint(int(toWindow.dx()), int(toWindow.dy())));
 }
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "present/Document.h"
+#include "present/KeyCard.h"
 #include "present/Keys.h"
+#include "present/Spotlight.h"
 #include "present/Zoom.h"
 
 #include <QPixmap>
@@ -9,6 +11,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QScreen;
 class QTouchEvent;
@@ -72,6 +75,12 @@ public:
     // Ends a mark in progress: a dialog is about to open, or the window to go,
     // and the button may come up where this window never hears of it.
     void endMark();
+    const Spotlight &spotlight() const { return m_spot; }
+    // A frame of the laser's fade is to come (never once its ink is gone).
+    bool laserFrameWaiting() const { return m_laserFrame.isActive(); }
+    // The card of the mode's keys, shown over everything until a key or a click.
+    bool keyCardShown() const { return m_card.has_value(); }
+    QRect keyCardRect() const { return m_card ? m_card->rect() : QRect(); }
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // A key with Ctrl or Alt, offered before the input method (which keeps every
     // key while it composes): the mode's save, copy, colour and leaving keys are
@@ -134,6 +143,14 @@ private:
     void showTyping();
     // The keyboard, held while the window is up and none of the program's dialogs is.
     void holdKeyboard(bool hold);
+    // The presenter's kit (DrawingKit.cpp): its keys, the spotlight following
+    // the pointer, the laser's fade, the key card, and their painting.
+    void runKit(const ModeKey &key, QPointF pointer);
+    void followPointer(QPointF at);
+    void laserFrame();
+    void hideKeyCard();
+    // Onto the window's own image where the picture was copied there as it is.
+    void paintKit(QPainter &p, const QRegion &region, QImage *window, QPoint toWindow);
 
     std::unique_ptr<Document> m_document;
     canvas::ToolState &m_tools;
@@ -161,6 +178,9 @@ private:
     bool m_passThrough = false;
     QPointF m_pointer;
     bool m_pointerSeen = false;
+    Spotlight m_spot;
+    QTimer m_laserFrame; // runs only while laser ink waits to fade or fades
+    std::optional<KeyCard> m_card;
 };
 
 } // namespace present

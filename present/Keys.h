@@ -27,6 +27,12 @@ enum class Command {
     Save,
     Copy,
     Leave,
+    Laser,         // the laser pen on or off
+    Spotlight,     // the spotlight on or off
+    SpotlightSize, // the spotlight smaller (arg -1) or larger (1)
+    Steps,         // numbered steps on or off
+    Redact,        // redaction on or off
+    KeyCard,       // the card of these keys
 };
 
 // One key of the mode: the one table that the window dispatches from and that

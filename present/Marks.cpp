@@ -1,6 +1,9 @@
 #include "present/Marks.h"
 
 #include "canvas/Surface.h"
+#include "present/Laser.h"
+#include "present/Redaction.h"
+#include "present/Steps.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -226,15 +229,21 @@ std::unique_ptr<Mark> makeMark(MarkTarget &target, const MarkTool &tool)
 {
     if (tool.eraser)
         return std::make_unique<EraserMark>(target, tool);
+    if (tool.kit == Kit::Laser)
+        return makeLaserMark(target, tool);
     const QImage *layer = target.surface->screenLayer();
     if (!layer)
         return nullptr;
+    if (tool.kit == Kit::Steps)
+        return makeStepMark(target, tool);
     const Ink::Look look = !tool.highlighter ? Ink::Look::Pen
                            : tool.seeThrough ? Ink::Look::Veil
                            : tool.darkPage   ? Ink::Look::HighlighterOnDark
                                              : Ink::Look::Highlighter;
     if (!target.ink.begin(*layer, look, tool.color))
         return nullptr;
+    if (tool.kit == Kit::Redact)
+        return makeRedactMark(target, tool);
     if (tool.shape != Shape::Free)
         return std::make_unique<ShapeMark>(target, tool);
     return std::make_unique<StrokeMark>(target, tool);

@@ -25,6 +25,12 @@ enum class Input {
     TabletEraser // erases, whatever the tool
 };
 
+// The presenter's tools that take the pen's place while they are on: ink that
+// fades (Laser.h), numbered steps (Steps.h) and redaction (Redaction.h).
+enum class Kit { None, Laser, Steps, Redact };
+
+class Laser;
+
 // The tool a mark is drawn with, fixed when it begins: a tool chosen while it is
 // drawn applies to the next mark.
 struct MarkTool
@@ -40,6 +46,9 @@ struct MarkTool
     QRgb color = 0;
     qreal viewScale = 1;   // the view's zoom: widths are what the screen shows
     qreal deviceScale = 1; // the page's device pixels to a logical pixel
+    Kit kit = Kit::None;
+    int number = 0;    // the number a step mark shows
+    bool live = false; // the page shows a live screen beneath, not a frozen one
 
     // Ink is centred on the middle of the view pixel the pointer is on, so that
     // a thin line on a whole pixel is one crisp pixel wide.
@@ -59,6 +68,7 @@ struct MarkTarget
     std::function<void(const std::vector<QRect> &)> show;
     std::vector<Piece> pieces, nextPieces;
     std::vector<QRect> areas;
+    Laser *laser = nullptr; // where fading ink goes, apart from the page
 };
 
 // A mark in progress, from the button going down to its coming up. Points are

@@ -160,6 +160,7 @@ private slots:
             QStringLiteral("    セピア(&S)"),
             QStringLiteral("ヘルプ(&H)"),
             QStringLiteral("  ヘルプを開く(&H)..."),
+            QStringLiteral("  描画モードのキー(&K)"),
             QStringLiteral("  -"),
             QStringLiteral("  ホームページを開く(&W)..."),
             QStringLiteral("  ソフトを評価 [ZELVO] (&V)..."),

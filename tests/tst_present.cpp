@@ -667,7 +667,9 @@ private slots:
                     k.key == Qt::Key_F4);
         }
         QVERIFY(!present::findModeKey(Qt::Key_X, {}));
-        QVERIFY(!present::findModeKey(Qt::Key_S, {})); // Ctrl+S only
+        // S alone is the spotlight, Ctrl+S saves.
+        QCOMPARE(present::findModeKey(Qt::Key_S, {})->command, present::Command::Spotlight);
+        QCOMPARE(present::findModeKey(Qt::Key_S, Qt::ControlModifier)->command, present::Command::Save);
     }
 
     // A mark's width is what the screen shows: narrower on a zoomed picture but

@@ -1,5 +1,5 @@
 """From the pointer's move to the ink on the X server, under Xvfb: Sketrin's main
-window and its drawing mode beside the two floors, the bare xcb client and the
+window, its drawing mode and its live overlay beside the two floors, the bare xcb client and the
 minimal Qt widget, measured by the same probe in the same run, cases interleaved.
 
     python3 bench/latency/ink_latency.py BUILD_DIR [--samples N] [--rounds R]
@@ -212,6 +212,25 @@ class Run:
         s.stop(app)
         s.stop(qt)
 
+    def live_mode(self, s):
+        """The live overlay under a compositing manager, read where the user sees
+        it: on the root window, which xcompmgr paints (the overlay's own pixels
+        are see-through, where black and clear look alike). The floor beneath it
+        would get no input, so it goes first, under the same compositor."""
+        if not shutil.which("xcompmgr"):
+            return
+        screen = [0, 0, *s.size]
+        compositor = s.start("xcompmgr")
+        qt, qt_window = s.floor("qtink", screen)
+        self.measure(s, [("live overlay: Qt floor", qt_window, screen)])
+        app = s.start(f"{self.args.build}/sketrin", "--live")
+        s.find(MODE_TITLE)
+        time.sleep(1)
+        self.measure(s, [("live overlay", 0, screen)])
+        s.stop(app)
+        s.stop(qt)
+        s.stop(compositor)
+
     def gromit(self, s):
         # It holds the pointer while active, so it cannot take turns with the floor.
         screen = [0, 0, *s.size]
@@ -246,6 +265,8 @@ class Run:
         self.drawing_mode(s)
         self.drawing_mode(s, "drawing mode rubber band")
         self.drawing_mode(s, "drawing mode highlighter", "h", 24, 20)
+        if not self.args.check:
+            self.live_mode(s)
         # For information only, and slow: once a screen.
         if first and shutil.which("gromit-mpx"):
             self.gromit(s)
@@ -294,6 +315,8 @@ def report(figures, strokes):
         for mode in ("drawing mode", "drawing mode rubber band", "drawing mode highlighter"):
             line(f"{tag} {mode}, p95 / Qt floor", normalised(mode, 95), "<= 1.25", lambda r: r <= 1.25)
             line(f"{tag} {mode}, p99 / Qt floor", normalised(mode, 99), "<= 1.5", lambda r: r <= 1.5)
+        line(f"{tag} live overlay through the compositor, p95 / Qt floor", normalised("live overlay", 95), "<= 1.5",
+             lambda r: r <= 1.5)
         line(f"{tag} gromit-mpx / Qt floor, p95", ratios("gromit-mpx", "gromit-mpx: Qt floor", 95), "(info)", None)
 
 
