@@ -28,14 +28,14 @@ void DrawingWindow::runKit(const ModeKey &key, QPointF pointer)
         toggle(Kit::Redact);
         break;
     case Command::Spotlight:
-        update(m_spot.toggle(pointer, rect()));
+        repaintView(m_spot.toggle(pointer, rect()));
         break;
     case Command::SpotlightSize:
-        update(m_spot.resize(key.arg, rect()));
+        repaintView(m_spot.resize(key.arg, rect()));
         break;
     case Command::KeyCard:
         m_card.emplace(rect());
-        update(m_card->rect());
+        repaintView(m_card->rect());
         break;
     default:
         break;
@@ -46,14 +46,14 @@ void DrawingWindow::followPointer(QPointF at)
 {
     const QRegion changed = m_spot.moveTo(at);
     if (!changed.isEmpty())
-        update(changed);
+        repaintView(changed);
 }
 
 void DrawingWindow::hideKeyCard()
 {
     if (!m_card)
         return;
-    update(m_card->rect());
+    repaintView(m_card->rect());
     m_card.reset();
 }
 

@@ -185,9 +185,14 @@ bool DrawingWindow::eventFilter(QObject *watched, QEvent *event)
 
 void DrawingWindow::showPicture(const QRect &pictureArea)
 {
-    const QRect area = m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1);
+    repaintView(m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+void DrawingWindow::repaintView(const QRegion &area)
+{
     update(area);
-    emit shown(area);
+    for (const QRect &r : area)
+        emit shown(r);
 }
 
 void DrawingWindow::setPassThrough(bool on)

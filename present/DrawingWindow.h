@@ -131,6 +131,9 @@ private:
     bool handlesKey(const QKeyEvent &key) const;
     void showTool();
     void showPicture(const QRect &pictureArea);
+    // Every part of the view to paint again goes this way, so that a surface
+    // showing the window elsewhere hears of it too.
+    void repaintView(const QRegion &area);
     void zoomBy(int steps, QPointF anchor);
     void typingKey(QKeyEvent &event);
     // A click or a pen ends the text; what the input method still composes stays
