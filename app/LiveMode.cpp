@@ -26,6 +26,12 @@ QString LiveMode::unavailable()
 {
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("xcb")) {
+        // Through XWayland the desktop decides where the pointer goes: mutter
+        // keeps sending it to the see-through window, letting nothing through.
+        if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+            return QStringLiteral("Sketrin runs through XWayland, where clicks would not pass through to the "
+                                  "desktop's own windows; started on Wayland, it uses the overlay layer where "
+                                  "there is one");
         if (!forms::x11::compositing())
             return QStringLiteral("no compositing manager runs, so nothing would show through the ink");
         return {};
