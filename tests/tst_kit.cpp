@@ -292,6 +292,24 @@ private slots:
         QCOMPARE(plain(doc.shown()), before);
     }
 
+    // Over a live screen, which keeps changing, the rectangle goes black:
+    // opaque, exactly the rectangle, one step.
+    void redactionOverALiveScreen()
+    {
+        canvas::ToolState tools;
+        present::Document doc(QSize(240, 150), 1, tools);
+        doc.setKit(Kit::Redact);
+        doc.press({30, 20});
+        doc.move({120, 70});
+        doc.release();
+        const QImage marks = doc.shown();
+        QCOMPARE(marks.pixel(75, 45), qRgba(0, 0, 0, 255));
+        QCOMPARE(qAlpha(marks.pixel(75, 90)), 0);
+        QCOMPARE(qAlpha(marks.pixel(150, 45)), 0);
+        QVERIFY(doc.undo());
+        QCOMPARE(qAlpha(doc.shown().pixel(75, 45)), 0);
+    }
+
     // The card lists every key of the table the keys are dispatched from, in
     // its order, and fits the screen it is shown on.
     void keyCard_data()
