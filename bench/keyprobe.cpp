@@ -7,6 +7,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include "xtest.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,22 +22,12 @@ xcb_screen_t *screen;
 
 xcb_keycode_t keycode(xcb_keysym_t sym)
 {
-    const xcb_setup_t *setup = xcb_get_setup(c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    auto *reply = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
-    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(reply);
-    xcb_keycode_t found = 0;
-    for (int i = 0; i < count && !found; ++i)
-        for (int j = 0; j < reply->keysyms_per_keycode && !found; ++j)
-            if (syms[i * reply->keysyms_per_keycode + j] == sym)
-                found = xcb_keycode_t(setup->min_keycode + i);
-    free(reply);
-    return found;
+    return keycodeFor(c, sym);
 }
 
 void key(xcb_keycode_t code, bool down)
 {
-    xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    sendKey(c, code, down);
 }
 
 // The next event, or none within `ms`.

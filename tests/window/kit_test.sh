@@ -11,8 +11,6 @@ PROBE=$2
 OUT=$3/kit
 mkdir -p "$OUT"
 rm -f "$OUT"/*.png "$OUT"/*.log
-passed=0
-failed=0
 for tool in Xvfb xcompmgr xdotool xclip import; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup.sh"; exit 1; }
 done
@@ -30,40 +28,11 @@ cleanup() {
   kill "$XVFB_PID" 2>/dev/null
 }
 trap cleanup EXIT
+source "$(dirname "$0")/checks.sh"
+drag() { screen_drag "$@"; }
 
-check() { # NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok   - $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL - $name"
-    import -window root "$OUT/failed-$(echo "$name" | tr -c 'A-Za-z0-9' '_').png" 2>/dev/null
-  fi
-}
-within() { # SECONDS COMMAND...
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$end" ] && return 1
-    sleep 0.2
-  done
-}
-shot() { import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
-pixel() { "$PROBE" pixel "$1" "$2" "$3"; }
 count() { "$PROBE" count "$@"; }
 white() { [ "$(pixel "$1" "$2" "$3")" = "255 255 255" ]; }
-drag() { # x0 y0 x1 y1
-  xdotool mousemove "$1" "$2" mousedown 1
-  local i
-  for i in 1 2 3 4 5 6 7 8; do
-    xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8))
-  done
-  xdotool mouseup 1
-  sleep 0.3
-}
 keys() { xdotool key --delay 60 "$@"; sleep 0.5; }
 mode_up() { [ "$(xdotool search --onlyvisible --name '^画面に描く - Sketrin$' 2>/dev/null | wc -l)" = 1 ]; }
 

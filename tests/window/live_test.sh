@@ -9,8 +9,6 @@ PROBE=$2
 OUT=$3/live
 mkdir -p "$OUT"
 rm -f "$OUT"/*.png "$OUT"/*.log
-passed=0
-failed=0
 for tool in Xvfb xcompmgr xdotool xclip import; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/setup.sh"; exit 1; }
 done
@@ -24,38 +22,9 @@ cleanup() {
   kill "$XVFB_PID" 2>/dev/null
 }
 trap cleanup EXIT
+source "$(dirname "$0")/checks.sh"
+drag() { screen_drag "$@"; }
 
-check() { # NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok   - $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL - $name"
-    import -window root "$OUT/failed-$(echo "$name" | tr -c 'A-Za-z0-9' '_').png" 2>/dev/null
-  fi
-}
-within() { # SECONDS COMMAND...: true once COMMAND is
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$end" ] && return 1
-    sleep 0.2
-  done
-}
-pixel() { "$PROBE" pixel "$1" "$2" "$3"; }
-shot() { import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
-drag() { # x0 y0 x1 y1 on the screen
-  xdotool mousemove "$1" "$2" mousedown 1
-  local i
-  for i in 1 2 3 4 5 6 7 8; do
-    xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8))
-  done
-  xdotool mouseup 1
-  sleep 0.3
-}
 live_key() { xdotool key ctrl+shift+l; sleep 0.6; }
 overlay_up() { [ "$(xdotool search --onlyvisible --name '^画面に描く - Sketrin$' 2>/dev/null | wc -l)" = 1 ]; }
 clicks() { grep -c '^click' "$OUT/beneath.log"; }

@@ -43,19 +43,7 @@ STUB
 chmod +x "$stub/xdg-open"
 
 # --- helpers ------------------------------------------------------------------
-check() { # NAME COMMAND...
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok   - $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL - $name"
-    import -window root "$OUT/failed-$(echo "$name" | tr -c 'A-Za-z0-9' '_').png" 2>/dev/null
-  fi
-}
-shot() { import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
+source "$(dirname "$0")/checks.sh"
 greater() { [ "$1" -gt "$2" ]; }
 between() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
 equal() { [ "$1" = "$2" ]; }
