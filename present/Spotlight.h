@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QRegion>
+#include <QRgb>
 #include <utility>
 #include <vector>
 
@@ -40,8 +41,8 @@ public:
 
 private:
     QRect circle() const;
-    // The pixels of row y that the circle around `centre` lights, [first, end).
-    std::pair<int, int> lit(QPointF centre, int y) const;
+    // Dims row[first, end).
+    static void dimRun(QRgb *row, int first, int end);
     // What changes when the circle moves from `from` to the centre now: the
     // two crescents, in bands of rows.
     QRegion crescents(QPointF from) const;
@@ -54,6 +55,8 @@ private:
         qreal radius = 0;
         int top = 0;
         std::vector<std::pair<int, int>> spans;
+        // The pixels of row y that the circle lights, [first, end).
+        std::pair<int, int> at(int y) const;
     };
     const Rows &rowsOf(QPointF centre) const;
     mutable Rows m_rows[2];
