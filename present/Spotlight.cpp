@@ -37,42 +37,50 @@ QRegion Spotlight::moveTo(QPointF at)
     return crescents(from);
 }
 
-const Spotlight::Rows &Spotlight::rowsOf(QPointF centre) const
+Spotlight::Circle Spotlight::rowsOf(QPointF centre) const
 {
-    // The one used last is kept: a move asks for the circle before, then the
-    // circle now, and the second must not push out the first.
+    // A circle is the same set of spans moved by whole pixels wherever its
+    // centre lies in a pixel: only the fraction is worked out, with one sqrt a
+    // row. The one used last is kept: a move asks for the circle before, then
+    // the circle now, and the second must not push out the first.
+    const qreal x = std::floor(centre.x()), y = std::floor(centre.y());
+    const QPointF within = centre - QPointF(x, y);
+    const Circle circle{nullptr, int(x), int(y)};
     for (int i = 0; i < 2; ++i) {
         const Rows &rows = m_rows[i];
-        if (rows.centre.x() == centre.x() && rows.centre.y() == centre.y() && rows.radius == m_radius) {
+        if (rows.within.x() == within.x() && rows.within.y() == within.y() && rows.radius == m_radius) {
             m_older = 1 - i;
-            return rows;
+            return {&rows, circle.x, circle.y};
         }
     }
     Rows &rows = m_rows[size_t(m_older)];
     m_older = 1 - m_older;
-    rows.centre = centre;
+    rows.within = within;
     rows.radius = m_radius;
-    rows.top = int(std::floor(centre.y() - m_radius)) - 1;
-    const int bottom = int(std::ceil(centre.y() + m_radius)) + 1;
+    rows.top = int(std::floor(within.y() - m_radius)) - 1;
+    const int bottom = int(std::ceil(within.y() + m_radius)) + 1;
     rows.spans.clear();
-    for (int y = rows.top; y <= bottom; ++y) {
-        const qreal dy = y + 0.5 - centre.y();
+    for (int row = rows.top; row <= bottom; ++row) {
+        const qreal dy = row + 0.5 - within.y();
         if (std::abs(dy) >= m_radius) {
             rows.spans.emplace_back(0, 0);
             continue;
         }
         const qreal half = std::sqrt(m_radius * m_radius - dy * dy);
         // Pixels whose centres lie inside.
-        const int first = int(std::floor(centre.x() - half + 0.5)), end = int(std::ceil(centre.x() + half - 0.5));
+        const int first = int(std::floor(within.x() - half + 0.5)), end = int(std::ceil(within.x() + half - 0.5));
         rows.spans.emplace_back(first, std::max(first, end));
     }
-    return rows;
+    return {&rows, circle.x, circle.y};
 }
 
-std::pair<int, int> Spotlight::Rows::at(int y) const
+std::pair<int, int> Spotlight::Circle::at(int row) const
 {
-    const int i = y - top;
-    return i >= 0 && i < int(spans.size()) ? spans[size_t(i)] : std::pair<int, int>(0, 0);
+    const int i = row - y - rows->top;
+    if (i < 0 || i >= int(rows->spans.size()))
+        return {0, 0};
+    const auto span = rows->spans[size_t(i)];
+    return {span.first + x, span.second + x};
 }
 
 namespace {
@@ -151,7 +159,7 @@ private:
             hull += qint64(end - first) * (m_rows + 1);
             exact += row.runs[i].second - row.runs[i].first;
         }
-        return hull <= exact + exact / 4 + 64;
+        return hull <= exact + exact / 8 + 24;
     }
     void flush()
     {
@@ -175,35 +183,44 @@ QRegion Spotlight::crescents(QPointF from) const
     const int top = int(std::floor(std::min(from.y(), m_centre.y()) - m_radius)) - 1;
     const int bottom = int(std::ceil(std::max(from.y(), m_centre.y()) + m_radius)) + 1;
     // Looked up once: the second cannot push out the first.
-    const Rows &before = rowsOf(from), &now = rowsOf(m_centre);
+    const Circle before = rowsOf(from), now = rowsOf(m_centre);
     Bands bands;
     for (int y = top; y < bottom; ++y)
         bands.add(y, changes(before.at(y), now.at(y)));
     return bands.region();
 }
 
-void Spotlight::dim(QImage &window, const QRect &area, QPoint offset) const
+void Spotlight::copy(const QImage &picture, QImage &window, const QRect &area, QPoint offset) const
 {
-    if (!m_on || window.depth() != 32)
+    const QRect from = area.intersected(picture.rect());
+    const QRect to = from.translated(offset).intersected(window.rect());
+    if (to.isEmpty() || picture.depth() != 32 || window.depth() != 32)
         return;
-    const QRect target = area.translated(offset).intersected(window.rect());
-    if (target.isEmpty())
-        return;
-    const Rows &rows = rowsOf(m_centre);
+    const Circle circle = m_on ? rowsOf(m_centre) : Circle{};
     // Rows by address: scanLine() checks for sharing at every call.
-    uchar *const bits = window.bits();
-    const qsizetype stride = window.bytesPerLine();
-    const int left = target.left(), end = target.right() + 1;
-    for (int y = target.top(); y <= target.bottom(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        const auto span = rows.at(y - offset.y());
-        // Left of the lit span, then right of it (all of the row if none is lit).
-        dimRun(row, left, std::clamp(span.first + offset.x(), left, end));
-        dimRun(row, std::clamp(span.second + offset.x(), left, end), end);
+    const qsizetype inStride = picture.bytesPerLine(), outStride = window.bytesPerLine();
+    const uchar *in = picture.constBits() + (to.top() - offset.y()) * inStride;
+    uchar *out = window.bits() + to.top() * outStride;
+    const int left = to.left(), end = to.right() + 1;
+    for (int y = to.top(); y <= to.bottom(); ++y, in += inStride, out += outStride) {
+        const auto *source = reinterpret_cast<const QRgb *>(in) - offset.x();
+        auto *row = reinterpret_cast<QRgb *>(out);
+        if (!circle.rows) {
+            std::memcpy(row + left, source + left, size_t(end - left) * 4);
+            continue;
+        }
+        // Left of the lit span, the lit span, then right of it (all of the
+        // row dimmed if none is lit).
+        const auto span = circle.at(y - offset.y());
+        const int first = std::clamp(span.first + offset.x(), left, end);
+        const int last = std::clamp(span.second + offset.x(), first, end);
+        dimRun(source, row, left, first);
+        std::memcpy(row + first, source + first, size_t(last - first) * 4);
+        dimRun(source, row, last, end);
     }
 }
 
-void Spotlight::dimRun(QRgb *row, int first, int end)
+void Spotlight::dimRun(const QRgb *from, QRgb *row, int first, int end)
 {
     // Each channel times 102/255, two pixels' colour channels at a time in
     // 16-bit lanes; alpha is kept.
@@ -212,14 +229,14 @@ void Spotlight::dimRun(QRgb *row, int first, int end)
     int x = first;
     for (; x + 1 < end; x += 2) {
         quint64 p;
-        std::memcpy(&p, row + x, sizeof p);
+        std::memcpy(&p, from + x, sizeof p);
         const quint64 rb = ((((p & lanes) * keep + half) >> 8) & lanes);
         const quint64 ag = (((((p >> 8) & lanes) * keep + half) >> 8) & lanes) << 8;
         const quint64 out = (p & alpha) | ((rb | ag) & ~alpha);
         std::memcpy(row + x, &out, sizeof out);
     }
     for (; x < end; ++x) {
-        const quint32 p = row[x];
+        const quint32 p = from[x];
         const quint32 rb = (((p & 0xFF00FF) * keep + 0x800080) >> 8) & 0xFF00FF;
         const quint32 g = (((p & 0xFF00) * keep + 0x8000) >> 8) & 0xFF00;
         row[x] = (p & 0xFF000000) | rb | g;
