@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace present {
@@ -72,15 +75,6 @@ Spotlight::Circle Spotlight::rowsOf(QPointF centre) const
         rows.spans.emplace_back(first, std::max(first, end));
     }
     return {&rows, circle.x, circle.y};
-}
-
-std::pair<int, int> Spotlight::Circle::at(int row) const
-{
-    const int i = row - y - rows->top;
-    if (i < 0 || i >= int(rows->spans.size()))
-        return {0, 0};
-    const auto span = rows->spans[size_t(i)];
-    return {span.first + x, span.second + x};
 }
 
 namespace {
@@ -159,7 +153,7 @@ private:
             hull += qint64(end - first) * (m_rows + 1);
             exact += row.runs[i].second - row.runs[i].first;
         }
-        return hull <= exact + exact / 8 + 24;
+        return hull <= exact + exact / 4 + 64;
     }
     void flush()
     {
@@ -227,6 +221,20 @@ void Spotlight::dimRun(const QRgb *from, QRgb *row, int first, int end)
     constexpr quint64 keep = 255 - DimAlpha, lanes = 0x00FF00FF00FF00FFull, half = 0x0080008000800080ull;
     constexpr quint64 alpha = 0xFF000000FF000000ull;
     int x = first;
+#ifdef __SSE2__
+    // Four pixels at a time where the processor has it: the same sums.
+    const __m128i zero = _mm_setzero_si128(), keep16 = _mm_set1_epi16(short(keep)), half16 = _mm_set1_epi16(0x80);
+    const __m128i alpha4 = _mm_set1_epi32(int(0xFF000000));
+    for (; x + 3 < end; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + x));
+        const __m128i lo =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), keep16), half16), 8);
+        const __m128i hi =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), keep16), half16), 8);
+        const __m128i out = _mm_or_si128(_mm_and_si128(p, alpha4), _mm_andnot_si128(alpha4, _mm_packus_epi16(lo, hi)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(row + x), out);
+    }
+#endif
     for (; x + 1 < end; x += 2) {
         quint64 p;
         std::memcpy(&p, from + x, sizeof p);

@@ -63,7 +63,14 @@ private:
         const Rows *rows = nullptr;
         int x = 0, y = 0;
         // The pixels of row y that the circle lights, [first, end).
-        std::pair<int, int> at(int row) const;
+        std::pair<int, int> at(int row) const
+        {
+            const int i = row - y - rows->top;
+            if (i < 0 || i >= int(rows->spans.size()))
+                return {0, 0};
+            const auto span = rows->spans[size_t(i)];
+            return {span.first + x, span.second + x};
+        }
     };
     Circle rowsOf(QPointF centre) const;
     mutable Rows m_rows[2];
