@@ -208,9 +208,13 @@ void Spotlight::copy(const QImage &picture, QImage &window, const QRect &area, Q
         const auto span = circle.at(y - offset.y());
         const int first = std::clamp(span.first + offset.x(), left, end);
         const int last = std::clamp(span.second + offset.x(), first, end);
-        dimRun(source, row, left, first);
-        std::memcpy(row + first, source + first, size_t(last - first) * 4);
-        dimRun(source, row, last, end);
+        // Most rows of a crescent's rectangle are dimmed or lit on one side only.
+        if (first > left)
+            dimRun(source, row, left, first);
+        if (last > first)
+            std::memcpy(row + first, source + first, size_t(last - first) * 4);
+        if (end > last)
+            dimRun(source, row, last, end);
     }
 }
 
