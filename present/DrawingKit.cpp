@@ -70,14 +70,11 @@ void DrawingWindow::laserFrame()
     m_laserFrame.start(wait > 0 ? int(wait) : std::max(4, int(std::lround(1000 / rate))));
 }
 
-void DrawingWindow::paintKit(QPainter &p, const QRegion &region, QImage *window, QPoint toWindow)
+void DrawingWindow::paintKit(QPainter &p, const QRegion &region, bool dimmed)
 {
     const QRect area = region.boundingRect();
-    if (!window)
+    if (!dimmed)
         m_spot.paint(p, area);
-    else if (m_spot.on())
-        for (const QRect &r : region)
-            m_spot.dim(*window, r, toWindow);
     Laser &laser = m_document->laser();
     if (!laser.empty()) {
         // The laser's device pixels of the page, through the zoom, to the view.

@@ -251,26 +251,18 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     const QTransform toWindow = p.deviceTransform();
     const bool copy = window && zoom.factor() == 1 && s == 1 && window->format() == layer->format() &&
                       toWindow.type() <= QTransform::TxTranslate;
-    // Rows by address: scanLine() checks for sharing at every call.
-    uchar *const windowBits = copy ? window->bits() : nullptr;
+    const QPoint offset(int(toWindow.dx()), int(toWindow.dy()));
     for (const QRect &r : event->region()) {
         if (copy) {
-            const QRect from = r.intersected(layer->rect());
-            const QRect to = from.translated(int(toWindow.dx()), int(toWindow.dy())).intersected(window->rect());
-            if (to.isEmpty())
-                continue;
-            const qsizetype toStride = window->bytesPerLine(), fromStride = layer->bytesPerLine();
-            uchar *out = windowBits + to.top() * toStride + to.left() * 4;
-            const uchar *in = layer->constBits() + from.top() * fromStride + from.left() * 4;
-            for (int y = 0; y < to.height(); ++y, out += toStride, in += fromStride)
-                std::memcpy(out, in, size_t(to.width()) * 4);
+            // The spotlight's dim in the same pass.
+            m_spot.copy(*layer, *window, r, offset);
             continue;
         }
         const QRectF view(r);
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));
     }
-    paintKit(p, event->region(), copy ? window : nullptr, QPoint(int(toWindow.dx()), int(toWindow.dy())));
+    paintKit(p, event->region(), copy);
 }
 
 void DrawingWindow::wheelEvent(QWheelEvent *event)

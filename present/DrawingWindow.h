@@ -152,8 +152,8 @@ private:
     void followPointer(QPointF at);
     void laserFrame();
     void hideKeyCard();
-    // Onto the window's own image where the picture was copied there as it is.
-    void paintKit(QPainter &p, const QRegion &region, QImage *window, QPoint toWindow);
+    // The kit over the picture; `dimmed` where the copy onto the window image did the spotlight's dim.
+    void paintKit(QPainter &p, const QRegion &region, bool dimmed);
 
     std::unique_ptr<Document> m_document;
     canvas::ToolState &m_tools;

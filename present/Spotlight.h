@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QRegion>
+#include <QRgb>
 #include <utility>
 #include <vector>
 
@@ -34,28 +35,44 @@ public:
 
     // Dims `area` outside the circle.
     void paint(QPainter &p, const QRect &area) const;
-    // The same on the window's own pixels, where the view's `area` lies at
-    // `offset` (a view pixel to a window pixel).
-    void dim(QImage &window, const QRect &area, QPoint offset) const;
+    // The same on the window's own pixels in one pass: the picture's `area`
+    // (view pixels, at one to one) copied to `offset` in the window, dimmed
+    // outside the circle when the spotlight is on. Both are 32-bit images.
+    void copy(const QImage &picture, QImage &window, const QRect &area, QPoint offset) const;
 
 private:
     QRect circle() const;
-    // The pixels of row y that the circle around `centre` lights, [first, end).
-    std::pair<int, int> lit(QPointF centre, int y) const;
+    // row[first, end) is from[first, end) dimmed.
+    static void dimRun(const QRgb *from, QRgb *row, int first, int end);
     // What changes when the circle moves from `from` to the centre now: the
     // two crescents, in bands of rows.
     QRegion crescents(QPointF from) const;
 
-    // The lit spans of every row of a circle, for the circle now and the one
-    // before: each is worked out once for a move.
+    // The lit spans of every row of a circle whose centre lies at `within` in
+    // its pixel, for two such, kept between moves.
     struct Rows
     {
-        QPointF centre;
+        QPointF within{-1, -1};
         qreal radius = 0;
         int top = 0;
         std::vector<std::pair<int, int>> spans;
     };
-    const Rows &rowsOf(QPointF centre) const;
+    // Those spans moved to a circle's whole pixels.
+    struct Circle
+    {
+        const Rows *rows = nullptr;
+        int x = 0, y = 0;
+        // The pixels of row y that the circle lights, [first, end).
+        std::pair<int, int> at(int row) const
+        {
+            const int i = row - y - rows->top;
+            if (i < 0 || i >= int(rows->spans.size()))
+                return {0, 0};
+            const auto span = rows->spans[size_t(i)];
+            return {span.first + x, span.second + x};
+        }
+    };
+    Circle rowsOf(QPointF centre) const;
     mutable Rows m_rows[2];
     mutable int m_older = 0;
 

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
+#include <cmath>
 
 using namespace testing;
 using present::Kit;
@@ -205,6 +206,62 @@ private slots:
         QVERIFY(moved.contains(QPoint(int(centre.x() + 30 + radius - 2), int(centre.y()))));
         QVERIFY(!moved.contains(centre.toPoint()));
         QVERIFY(!moved.contains(QPoint(0, 0)));
+    }
+
+    // Onto the window's own image the picture is copied and dimmed in one
+    // pass: it looks as the painted dim does, away from the circle's edge,
+    // wherever the centre lies in its pixel and after the circle moved off and
+    // back; nothing outside the area is touched; off, the copy is plain.
+    void spotlightCopy_data()
+    {
+        QTest::addColumn<QPointF>("centre");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<bool>("on");
+        QTest::newRow("whole pixel") << QPointF(150, 100) << QPoint(0, 0) << true;
+        QTest::newRow("within a pixel, window moved") << QPointF(150.5, 99.25) << QPoint(7, 3) << true;
+        QTest::newRow("half off the picture") << QPointF(10.75, 190) << QPoint(0, 0) << true;
+        QTest::newRow("off: a plain copy") << QPointF(150, 100) << QPoint(7, 3) << false;
+    }
+    void spotlightCopy()
+    {
+        QFETCH(QPointF, centre);
+        QFETCH(QPoint, offset);
+        QFETCH(bool, on);
+        const QRect view(0, 0, 300, 200), area(5, 5, 280, 190);
+        const QImage picture = detailScreen(view.size(), 1);
+        present::Spotlight spot;
+        if (on)
+            spot.toggle(QPointF(40, 40), view);
+        spot.moveTo(centre + QPointF(33.5, -20.25)); // a circle worked out before
+        spot.moveTo(centre);
+        QImage painted = picture;
+        {
+            QPainter p(&painted);
+            spot.paint(p, view);
+        }
+        QImage window(view.size() + QSize(10, 10), QImage::Format_RGB32);
+        window.fill(Qt::blue);
+        spot.copy(picture, window, area, offset);
+        int checked = 0;
+        for (int y = 0; y < window.height(); ++y)
+            for (int x = 0; x < window.width(); ++x) {
+                const QPoint at = QPoint(x, y) - offset;
+                if (!area.contains(at)) {
+                    QCOMPARE(window.pixel(x, y), qRgb(0, 0, 255));
+                    continue;
+                }
+                const QPointF middle = QPointF(at) + QPointF(0.5, 0.5) - centre;
+                const qreal distance = std::hypot(middle.x(), middle.y());
+                if (on && std::abs(distance - spot.radius()) < 1.5)
+                    continue;
+                const QRgb want = on ? painted.pixel(at) : picture.pixel(at);
+                const QRgb got = window.pixel(x, y);
+                if (qAbs(qRed(got) - qRed(want)) > 1 || qAbs(qGreen(got) - qGreen(want)) > 1 ||
+                    qAbs(qBlue(got) - qBlue(want)) > 1)
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(at.x()).arg(at.y())));
+                ++checked;
+            }
+        QVERIFY(checked > 40000);
     }
 
     // Each click the next number, one step each; undo takes the last off and
