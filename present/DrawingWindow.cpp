@@ -249,8 +249,10 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     QPaintDevice *device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
     QImage *window = device && device->devType() == QInternal::Image ? static_cast<QImage *>(device) : nullptr;
     const QTransform toWindow = p.deviceTransform();
+    // A see-through layer is dimmed by painting over it: scaling its colours
+    // would leave its clear pixels clear.
     const bool copy = window && zoom.factor() == 1 && s == 1 && window->format() == layer->format() &&
-                      toWindow.type() <= QTransform::TxTranslate;
+                      toWindow.type() <= QTransform::TxTranslate && !(m_spot.on() && layer->hasAlphaChannel());
     const QPoint offset(int(toWindow.dx()), int(toWindow.dy()));
     for (const QRect &r : event->region()) {
         if (copy) {

@@ -125,6 +125,10 @@ check "live: an L stroke shows at once" [ "$(pixel "$(shot live-laser)" 200 100)
 livegone() { [ "$(pixel "$(shot live-laser-gone)" 200 100)" = "$base" ]; }
 sleep 2
 check "live: and is gone 3 s later" within 2 livegone
+xdotool mousemove 500 300
+keys s
+check "live: S dims a corner" [ "$(pixel "$(shot live-spot)" 20 20)" != "$(pixel "$OUT/live-base.png" 20 20)" ]
+keys s
 keys question
 check "live: ? shows the key card" [ "$(pixel "$(shot live-card)" 512 384)" != "$centre" ]
 xdotool mousemove 700 100 click 1
