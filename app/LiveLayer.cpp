@@ -59,7 +59,7 @@ void LiveLayer::forwardKey(QEvent::Type type, int key, Qt::KeyboardModifiers mod
     QCoreApplication::sendEvent(&m_window, &event);
 }
 
-void LiveLayer::touched(const QRect &area)
+void LiveLayer::touched(const QRegion &area)
 {
     m_touched += area.intersected(m_window.rect());
     // What came together goes to the compositor together.

@@ -32,7 +32,7 @@ signals:
     void liveKey();
 
 private:
-    void touched(const QRect &area);
+    void touched(const QRegion &area);
     void showTouched();
     void forwardPointer(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons,
                         Qt::KeyboardModifiers modifiers);

@@ -185,14 +185,16 @@ bool DrawingWindow::eventFilter(QObject *watched, QEvent *event)
 
 void DrawingWindow::showPicture(const QRect &pictureArea)
 {
+    if (m_spot.on())
+        if (const QImage *layer = m_document->surface().screenLayer())
+            m_spot.pictureChanged(*layer, pictureArea);
     repaintView(m_zoom.toView(QRectF(pictureArea)).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 void DrawingWindow::repaintView(const QRegion &area)
 {
     update(area);
-    for (const QRect &r : area)
-        emit shown(r);
+    emit shown(area);
 }
 
 void DrawingWindow::setPassThrough(bool on)
@@ -254,12 +256,11 @@ void DrawingWindow::paintEvent(QPaintEvent *event)
     const bool copy = window && zoom.factor() == 1 && s == 1 && window->format() == layer->format() &&
                       toWindow.type() <= QTransform::TxTranslate && !(m_spot.on() && layer->hasAlphaChannel());
     const QPoint offset(int(toWindow.dx()), int(toWindow.dy()));
-    for (const QRect &r : event->region()) {
-        if (copy) {
-            // The spotlight's dim in the same pass.
-            m_spot.copy(*layer, *window, r, offset);
-            continue;
-        }
+    // The spotlight's next moves repaint as little as this device allows.
+    m_spot.setExact((device ? device->devicePixelRatio() : devicePixelRatioF()) == 1);
+    if (copy) // the spotlight's dim in the same pass
+        m_spot.copy(*layer, *window, event->region(), offset);
+    for (const QRect &r : copy ? QRegion() : event->region()) {
         const QRectF view(r);
         const QRectF picture(zoom.toPicture(view.topLeft()), view.size() / zoom.factor());
         p.drawImage(view, *layer, QRectF(picture.topLeft() * s, picture.size() * s));

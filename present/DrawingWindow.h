@@ -90,7 +90,7 @@ public:
 signals:
     // Something the window shows changed (in its own points): for a surface
     // that shows it elsewhere (a layer of the compositor's, on Wayland).
-    void shown(const QRect &area);
+    void shown(const QRegion &area);
     void colorRequested();
     void saveRequested();
     // Ctrl+Shift+C in the live window: what lies beneath is not the window's.

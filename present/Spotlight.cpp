@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -23,6 +24,8 @@ QRect Spotlight::circle() const
 QRegion Spotlight::toggle(QPointF at, const QRect &view)
 {
     m_on = !m_on;
+    if (!m_on) // a screen's worth of memory
+        m_dim = QImage();
     m_centre = at;
     m_radius = std::clamp<qreal>(m_radius, MinRadius, std::max<qreal>(MinRadius, view.height() / 2.0));
     return view;
@@ -79,96 +82,17 @@ Spotlight::Circle Spotlight::rowsOf(QPointF centre) const
 
 namespace {
 
-// The changes of one row, [first, end), left to right: none, one or two.
-struct RowChanges
+// row[first, end) = from[first, end): most runs are a few pixels, where a call
+// to memcpy costs more than the copy.
+inline void copyRun(const QRgb *from, QRgb *row, int first, int end)
 {
-    int count = 0;
-    std::pair<int, int> runs[2];
-    void add(int first, int end)
-    {
-        if (count > 0 && first <= runs[count - 1].second)
-            runs[count - 1].second = std::max(runs[count - 1].second, end);
-        else
-            runs[count++] = {first, end};
+    if (end - first > 16) {
+        std::memcpy(row + first, from + first, size_t(end - first) * 4);
+        return;
     }
-};
-
-RowChanges changes(std::pair<int, int> a, std::pair<int, int> b)
-{
-    RowChanges row;
-    const bool aEmpty = a.first == a.second, bEmpty = b.first == b.second;
-    if (aEmpty || bEmpty || a.second <= b.first || b.second <= a.first) {
-        // Lit in one place only: all of it changes.
-        if (b.first < a.first)
-            std::swap(a, b);
-        for (const auto &span : {a, b})
-            if (span.first != span.second)
-                row.add(span.first, span.second + 1);
-        return row;
-    }
-    // A pixel to spare on either side of each edge's move.
-    row.add(std::min(a.first, b.first) - 1, std::max(a.first, b.first) + 1);
-    row.add(std::min(a.second, b.second) - 1, std::max(a.second, b.second) + 1);
-    return row;
+    for (int x = first; x < end; ++x)
+        row[x] = from[x];
 }
-
-// Rows gathered into rectangles while the rectangles stay close to the runs
-// they cover: tall ones down the circle's sides, thin ones across its top and
-// bottom where the edge runs flat.
-class Bands
-{
-public:
-    void add(int y, const RowChanges &row)
-    {
-        if (row.count != m_band.count || !fits(row))
-            flush();
-        if (row.count == 0)
-            return;
-        if (m_rows == 0) {
-            m_top = y;
-            m_band = row;
-        }
-        for (int i = 0; i < row.count; ++i) {
-            m_band.runs[i].first = std::min(m_band.runs[i].first, row.runs[i].first);
-            m_band.runs[i].second = std::max(m_band.runs[i].second, row.runs[i].second);
-            m_exact += row.runs[i].second - row.runs[i].first;
-        }
-        ++m_rows;
-    }
-    QRegion region()
-    {
-        flush();
-        QRegion region;
-        region.setRects(m_rects.data(), int(m_rects.size()));
-        return region;
-    }
-
-private:
-    bool fits(const RowChanges &row) const
-    {
-        qint64 hull = 0, exact = m_exact;
-        for (int i = 0; i < row.count; ++i) {
-            const int first = std::min(m_band.runs[i].first, row.runs[i].first);
-            const int end = std::max(m_band.runs[i].second, row.runs[i].second);
-            hull += qint64(end - first) * (m_rows + 1);
-            exact += row.runs[i].second - row.runs[i].first;
-        }
-        return hull <= exact + exact / 4 + 64;
-    }
-    void flush()
-    {
-        for (int i = 0; i < m_band.count && m_rows > 0; ++i)
-            m_rects.emplace_back(m_band.runs[i].first, m_top, m_band.runs[i].second - m_band.runs[i].first, m_rows);
-        m_band = {};
-        m_rows = 0;
-        m_exact = 0;
-    }
-
-    std::vector<QRect> m_rects;
-    RowChanges m_band;
-    int m_top = 0, m_rows = 0;
-    qint64 m_exact = 0;
-};
 
 } // namespace
 
@@ -178,44 +102,126 @@ QRegion Spotlight::crescents(QPointF from) const
     const int bottom = int(std::ceil(std::max(from.y(), m_centre.y()) + m_radius)) + 1;
     // Looked up once: the second cannot push out the first.
     const Circle before = rowsOf(from), now = rowsOf(m_centre);
-    Bands bands;
-    for (int y = top; y < bottom; ++y)
-        bands.add(y, changes(before.at(y), now.at(y)));
-    return bands.region();
+    const int spare = m_spare;
+    m_rects.clear();
+    // A few rows at a time, each edge's changes in one rectangle: a row costs
+    // more to copy than the few pixels of slack this adds. Where a row changes
+    // all the way across (the caps, as the circle moves up or down), one
+    // rectangle takes the group's.
+    constexpr int Group = 8;
+    struct Hull
+    {
+        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+        void take(int first, int end)
+        {
+            lo = std::min(lo, first);
+            hi = std::max(hi, end);
+        }
+        bool empty() const { return lo >= hi; }
+    };
+    for (int y0 = top; y0 < bottom; y0 += Group) {
+        const int y1 = std::min(bottom, y0 + Group);
+        Hull left, right;
+        bool across = false;
+        for (int y = y0; y < y1; ++y) {
+            const auto a = before.at(y), b = now.at(y);
+            const bool aLit = a.first != a.second, bLit = b.first != b.second;
+            if (aLit && bLit && a.first < b.second && b.first < a.second) {
+                if (a.first != b.first || spare)
+                    left.take(std::min(a.first, b.first) - spare, std::max(a.first, b.first) + spare);
+                if (a.second != b.second || spare)
+                    right.take(std::min(a.second, b.second) - spare, std::max(a.second, b.second) + spare);
+                continue;
+            }
+            // Lit in one place only: all of it changes.
+            for (const auto &span : {a, b}) {
+                if (span.first != span.second) {
+                    left.take(span.first - spare, span.second + spare);
+                    across = true;
+                }
+            }
+        }
+        if (across || (!left.empty() && !right.empty() && left.hi >= right.lo)) {
+            left.take(right.lo, right.hi);
+            right = Hull();
+        }
+        for (const Hull &h : {left, right})
+            if (!h.empty())
+                m_rects.emplace_back(h.lo, y0, h.hi - h.lo, y1 - y0);
+    }
+    QRegion region;
+    region.setRects(m_rects.data(), int(m_rects.size()));
+    return region;
 }
 
-void Spotlight::copy(const QImage &picture, QImage &window, const QRect &area, QPoint offset) const
+void Spotlight::copy(const QImage &picture, QImage &window, const QRegion &region, QPoint offset) const
 {
-    const QRect from = area.intersected(picture.rect());
-    const QRect to = from.translated(offset).intersected(window.rect());
-    if (to.isEmpty() || picture.depth() != 32 || window.depth() != 32)
+    if (picture.depth() != 32 || window.depth() != 32)
         return;
     const Circle circle = m_on ? rowsOf(m_centre) : Circle{};
     // Rows by address: scanLine() checks for sharing at every call.
     const qsizetype inStride = picture.bytesPerLine(), outStride = window.bytesPerLine();
-    const uchar *in = picture.constBits() + (to.top() - offset.y()) * inStride;
-    uchar *out = window.bits() + to.top() * outStride;
-    const int left = to.left(), end = to.right() + 1;
-    for (int y = to.top(); y <= to.bottom(); ++y, in += inStride, out += outStride) {
-        const auto *source = reinterpret_cast<const QRgb *>(in) - offset.x();
-        auto *row = reinterpret_cast<QRgb *>(out);
-        if (!circle.rows) {
-            std::memcpy(row + left, source + left, size_t(end - left) * 4);
+    const uchar *const inBits = picture.constBits();
+    uchar *const outBits = window.bits();
+    const QRect pictureRect = picture.rect(), windowRect = window.rect();
+    const uchar *const dimBits = circle.rows ? dimmed(picture).constBits() : inBits;
+    for (const QRect &area : region) {
+        const QRect to = area.intersected(pictureRect).translated(offset).intersected(windowRect);
+        if (to.isEmpty())
             continue;
+        const uchar *in = inBits + (to.top() - offset.y()) * inStride;
+        uchar *out = outBits + to.top() * outStride;
+        const int left = to.left(), end = to.right() + 1;
+        for (int y = to.top(); y <= to.bottom(); ++y, in += inStride, out += outStride) {
+            const auto *source = reinterpret_cast<const QRgb *>(in) - offset.x();
+            auto *row = reinterpret_cast<QRgb *>(out);
+            if (!circle.rows) {
+                std::memcpy(row + left, source + left, size_t(end - left) * 4);
+                continue;
+            }
+            // Left of the lit span, the lit span, then right of it (all of the
+            // row dimmed if none is lit).
+            const auto *dim = reinterpret_cast<const QRgb *>(in - inBits + dimBits) - offset.x();
+            const auto span = circle.at(y - offset.y());
+            const int first = std::clamp(span.first + offset.x(), left, end);
+            const int last = std::clamp(span.second + offset.x(), first, end);
+            // Most rows of a crescent's rectangle are dimmed or lit on one side only.
+            copyRun(dim, row, left, first);
+            copyRun(source, row, first, last);
+            copyRun(dim, row, last, end);
         }
-        // Left of the lit span, the lit span, then right of it (all of the
-        // row dimmed if none is lit).
-        const auto span = circle.at(y - offset.y());
-        const int first = std::clamp(span.first + offset.x(), left, end);
-        const int last = std::clamp(span.second + offset.x(), first, end);
-        // Most rows of a crescent's rectangle are dimmed or lit on one side only.
-        if (first > left)
-            dimRun(source, row, left, first);
-        if (last > first)
-            std::memcpy(row + first, source + first, size_t(last - first) * 4);
-        if (end > last)
-            dimRun(source, row, last, end);
     }
+}
+
+const QImage &Spotlight::dimmed(const QImage &picture) const
+{
+    if (m_dimOf == picture.cacheKey() >> 32 && m_dim.size() == picture.size() && m_dim.format() == picture.format())
+        return m_dim;
+    m_dim = QImage(picture.size(), picture.format());
+    m_dimOf = picture.cacheKey() >> 32;
+    if (m_dim.isNull())
+        return picture; // no memory for it: lit, not lost
+    dimRows(picture, picture.rect());
+    return m_dim;
+}
+
+void Spotlight::dimRows(const QImage &picture, const QRect &area) const
+{
+    const QRect r = area.intersected(picture.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        dimRun(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), reinterpret_cast<QRgb *>(m_dim.scanLine(y)),
+               r.left(), r.right() + 1);
+}
+
+void Spotlight::pictureChanged(const QImage &picture, const QRect &area)
+{
+    if (m_dim.isNull() || m_dimOf != picture.cacheKey() >> 32 || m_dim.size() != picture.size())
+        return; // made again when next needed
+    if (picture.devicePixelRatio() != 1) {
+        m_dim = QImage(); // a scaled page is never copied
+        return;
+    }
+    dimRows(picture, area);
 }
 
 void Spotlight::dimRun(const QRgb *from, QRgb *row, int first, int end)
@@ -274,15 +280,42 @@ void Spotlight::paint(QPainter &p, const QRect &area) const
     const qreal half = m_radius * 0.7;
     if (QRectF(m_centre - QPointF(half, half), QSizeF(2 * half, 2 * half)).contains(QRectF(area)))
         return;
-    QPainterPath outside;
-    outside.setFillRule(Qt::OddEvenFill);
-    outside.addRect(QRectF(area).united(lit));
-    outside.addEllipse(lit);
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false); // a sharp edge
     p.setClipRect(area, Qt::IntersectClip);
-    p.fillPath(outside, QColor(0, 0, 0, DimAlpha));
+    if (m_spare == 0) {
+        // One device pixel to a view pixel: the same spans as a move's change.
+        paintSpans(p, area, rowsOf(m_centre));
+    } else {
+        QPainterPath outside;
+        outside.setFillRule(Qt::OddEvenFill);
+        outside.addRect(QRectF(area).united(lit));
+        outside.addEllipse(lit);
+        p.fillPath(outside, QColor(0, 0, 0, DimAlpha));
+    }
     p.restore();
+}
+
+void Spotlight::paintSpans(QPainter &p, const QRect &area, const Circle &circle)
+{
+    const QColor dim(0, 0, 0, DimAlpha);
+    const int left = area.left(), end = area.right() + 1;
+    int unlitFrom = area.top(); // rows wholly dimmed, painted as one
+    for (int y = area.top(); y <= area.bottom() + 1; ++y) {
+        const auto span = y <= area.bottom() ? circle.at(y) : std::pair<int, int>{0, 0};
+        const int first = std::clamp(span.first, left, end), last = std::clamp(span.second, first, end);
+        if (y <= area.bottom() && first == last)
+            continue;
+        if (y > unlitFrom)
+            p.fillRect(QRect(left, unlitFrom, end - left, y - unlitFrom), dim);
+        unlitFrom = y + 1;
+        if (y > area.bottom())
+            break;
+        if (first > left)
+            p.fillRect(QRect(left, y, first - left, 1), dim);
+        if (end > last)
+            p.fillRect(QRect(last, y, end - last, 1), dim);
+    }
 }
 
 } // namespace present

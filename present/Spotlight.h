@@ -1,13 +1,12 @@
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QRect>
 #include <QRegion>
 #include <QRgb>
 #include <utility>
 #include <vector>
-
-class QImage;
 
 class QPainter;
 namespace present {
@@ -33,12 +32,20 @@ public:
     // Smaller (negative steps) or larger, from MinRadius to half the view's height.
     QRegion resize(int steps, const QRect &view);
 
+    // Whether the view is painted at one device pixel to a view pixel, where
+    // the circle's edge is exactly its rows' spans; on a scaled one the edge
+    // falls between them and what changes is taken a pixel wider.
+    void setExact(bool exact) { m_spare = exact ? 0 : 1; }
+
+    // The picture changed inside `area` (its logical pixels).
+    void pictureChanged(const QImage &picture, const QRect &area);
+
     // Dims `area` outside the circle.
     void paint(QPainter &p, const QRect &area) const;
-    // The same on the window's own pixels in one pass: the picture's `area`
+    // The same on the window's own pixels in one pass: the picture's `region`
     // (view pixels, at one to one) copied to `offset` in the window, dimmed
     // outside the circle when the spotlight is on. Both are 32-bit images.
-    void copy(const QImage &picture, QImage &window, const QRect &area, QPoint offset) const;
+    void copy(const QImage &picture, QImage &window, const QRegion &region, QPoint offset) const;
 
 private:
     QRect circle() const;
@@ -73,10 +80,21 @@ private:
         }
     };
     Circle rowsOf(QPointF centre) const;
+    // Dims `area` but the circle's spans, a rectangle a run.
+    static void paintSpans(QPainter &p, const QRect &area, const Circle &circle);
     mutable Rows m_rows[2];
     mutable int m_older = 0;
+    // The picture dimmed, kept while the spotlight is on so that a move only
+    // copies pixels: made whole at the first copy, then kept up to date by
+    // pictureChanged(). The picture it was made from, by its serial number.
+    const QImage &dimmed(const QImage &picture) const;
+    void dimRows(const QImage &picture, const QRect &area) const;
+    mutable QImage m_dim;
+    mutable std::vector<QRect> m_rects; // a move's, kept from move to move
+    mutable qint64 m_dimOf = -1;
 
     bool m_on = false;
+    int m_spare = 1;
     qreal m_radius = StartRadius;
     QPointF m_centre;
 };

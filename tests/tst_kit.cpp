@@ -264,6 +264,68 @@ private slots:
         QVERIFY(checked > 40000);
     }
 
+    // A move repaints only its region, and the window then shows exactly what a
+    // whole repaint would: at one to one with no pixel to spare, on a scaled
+    // screen with one, for moves within a pixel, sideways, up and down, and
+    // jumps off the old circle; also after the picture changed under the dim.
+    void spotlightMoves_data()
+    {
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<QPointF>("move");
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("sideways") << true << QPointF(3, 0) << false;
+        QTest::newRow("up and across") << true << QPointF(-4, -7) << false;
+        QTest::newRow("within a pixel") << true << QPointF(0.25, 0.5) << false;
+        QTest::newRow("jump off the circle") << true << QPointF(150, 90) << false;
+        QTest::newRow("down, a pixel to spare") << false << QPointF(2.5, 6) << false;
+        QTest::newRow("picture changed under the dim") << true << QPointF(5, 3) << true;
+    }
+    void spotlightMoves()
+    {
+        QFETCH(bool, exact);
+        QFETCH(QPointF, move);
+        QFETCH(bool, picture);
+        const QRect view(0, 0, 400, 300);
+        QImage page = detailScreen(view.size(), 1);
+        present::Spotlight spot;
+        spot.setExact(exact);
+        spot.toggle(QPointF(130.5, 120), view);
+        spot.resize(-3, view); // 61 px: the jump leaves the circle
+        QImage window(view.size(), QImage::Format_RGB32);
+        spot.copy(page, window, view, QPoint());
+        if (picture) {
+            const QRect changed(10, 10, 40, 30);
+            QPainter(&page).fillRect(changed, Qt::red);
+            spot.pictureChanged(page, changed);
+            spot.copy(page, window, changed, QPoint());
+        }
+        const QRegion region = spot.moveTo(spot.centre() + move);
+        QVERIFY(!region.isEmpty());
+        spot.copy(page, window, region, QPoint());
+        present::Spotlight whole;
+        whole.setExact(exact);
+        whole.toggle(spot.centre(), view);
+        whole.resize(-3, view);
+        QImage want(view.size(), QImage::Format_RGB32);
+        whole.copy(page, want, view, QPoint());
+        QCOMPARE(window, want);
+        if (!exact)
+            return;
+        // At one to one the painted dim (a zoomed or see-through view) has the
+        // same edge, to the pixel.
+        QImage painted = page;
+        {
+            QPainter p(&painted);
+            whole.paint(p, view);
+        }
+        for (int y = 0; y < view.height(); ++y)
+            for (int x = 0; x < view.width(); ++x) {
+                const QRgb a = painted.pixel(x, y), b = want.pixel(x, y);
+                if (qAbs(qRed(a) - qRed(b)) > 1 || qAbs(qGreen(a) - qGreen(b)) > 1 || qAbs(qBlue(a) - qBlue(b)) > 1)
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+    }
+
     // Each click the next number, one step each; undo takes the last off and
     // the next click reuses its number; Del starts again from 1. The numeral
     // stands out from the circle.
