@@ -190,20 +190,36 @@ void Document::release()
 
 void Document::compose(const std::vector<QRect> &areas)
 {
-    // Rectangles that lie close together are shown as one where that adds little
-    // (the pieces of a side before and after it moved); far apart ones stay
-    // apart (the two far sides of a rectangle being dragged).
+    // Rectangles are shown as one where that costs less: a row costs about as
+    // much to start as sixteen pixels to show, so the pieces of a side before
+    // and after it moved go together, side by side or overlapping, while far
+    // apart ones stay apart (the two far sides of a rectangle being dragged).
+    auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
+    auto cheaperAsOne = [&](const QRect &m, const QRect &a) {
+        const QRect both = m | a;
+        return area(both) - area(m) - area(a) <= 16 * qint64(m.height() + a.height() - both.height());
+    };
     m_merged.clear();
     for (const QRect &a : areas) {
         if (a.isEmpty())
             continue;
-        auto area = [](const QRect &r) { return qint64(r.width()) * r.height(); };
-        const auto into = std::find_if(m_merged.begin(), m_merged.end(),
-                                       [&](const QRect &m) { return area(m | a) <= (area(m) + area(a)) * 5 / 4; });
+        const auto into =
+            std::find_if(m_merged.begin(), m_merged.end(), [&](const QRect &m) { return cheaperAsOne(m, a); });
         if (into == m_merged.end())
             m_merged.push_back(a);
         else
             *into |= a;
+    }
+    // Again over what came of it: a side grown whole from its pieces may now go
+    // with the same side before it moved.
+    for (size_t i = 0; i < m_merged.size(); ++i) {
+        for (size_t j = i + 1; j < m_merged.size(); ++j) {
+            if (cheaperAsOne(m_merged[i], m_merged[j])) {
+                m_merged[i] |= m_merged[j];
+                m_merged.erase(m_merged.begin() + long(j));
+                j = i; // what grew may go with those passed over
+            }
+        }
     }
     for (const QRect &a : m_merged)
         surface().drawScreen(a, [this](QImage &layer, const QRect &clip) { m_ink.compose(layer, clip); });

@@ -44,6 +44,8 @@ bool Ink::begin(const QImage &layer, Look look, QRgb color)
     // Rows by address: QImage::scanLine() checks for sharing at every call.
     m_coverBits = m_cover.bits();
     m_beforeBits = m_before.bits();
+    m_coverStride = m_cover.bytesPerLine();
+    m_beforeStride = m_before.bytesPerLine();
     m_layer = &layer;
     m_look = look;
     m_color = color;

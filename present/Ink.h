@@ -67,12 +67,13 @@ private:
     void addStraight(const Piece &piece, const QRect &r);
     QRect inside(const QRect &rect) const { return rect.intersected(m_cover.rect()); }
 
-    uchar *coverRow(int y) const { return m_coverBits + y * m_cover.bytesPerLine(); }
-    uchar *beforeRow(int y) const { return m_beforeBits + y * m_before.bytesPerLine(); }
+    uchar *coverRow(int y) const { return m_coverBits + y * m_coverStride; }
+    uchar *beforeRow(int y) const { return m_beforeBits + y * m_beforeStride; }
 
     const QImage *m_layer = nullptr;
     uchar *m_coverBits = nullptr;
     uchar *m_beforeBits = nullptr;
+    qsizetype m_coverStride = 0, m_beforeStride = 0;
     QImage m_before; // the layer's pixels as they were before the mark
     QImage m_cover;  // Format_Grayscale8: the mark's coverage
     std::vector<quint32> m_tileMark;

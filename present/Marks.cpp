@@ -160,9 +160,12 @@ private:
                 areas.push_back(ink.add(piece));
                 continue;
             }
-            const QRect bounds = piece.bounds();
-            if (std::any_of(areas.begin(), areas.begin() + long(cleared),
-                            [&](const QRect &gone) { return gone.intersects(bounds); }))
+            // Inline: a call for each pair of pieces costs more than the test.
+            const QRect b = piece.bounds();
+            if (std::any_of(areas.begin(), areas.begin() + long(cleared), [&b](const QRect &gone) {
+                    return gone.left() <= b.right() && b.left() <= gone.right() && gone.top() <= b.bottom() &&
+                           b.top() <= gone.bottom();
+                }))
                 ink.add(piece);
         }
         std::swap(pieces, next);
@@ -182,18 +185,23 @@ private:
         while (size < 2 * old.size())
             size *= 2;
         const size_t mask = size - 1;
-        m_table.assign(size, -1);
+        // Each slot holds an old piece's number and its key, which settles most
+        // comparisons before the numbers are looked at.
+        m_table.assign(size, Slot{});
         for (size_t i = 0; i < old.size(); ++i) {
-            size_t slot = key(old[i]) & mask;
-            while (m_table[slot] >= 0)
+            const size_t k = key(old[i]);
+            size_t slot = k & mask;
+            while (m_table[slot].index >= 0)
                 slot = (slot + 1) & mask;
-            m_table[slot] = int(i);
+            m_table[slot] = Slot{int(i), k};
         }
         for (size_t j = 0; j < next.size(); ++j) {
-            for (size_t slot = key(next[j]) & mask; m_table[slot] >= 0; slot = (slot + 1) & mask) {
-                if (samePiece(old[size_t(m_table[slot])], next[j])) {
+            const size_t k = key(next[j]);
+            for (size_t slot = k & mask; m_table[slot].index >= 0; slot = (slot + 1) & mask) {
+                const Slot &s = m_table[slot];
+                if (s.key == k && samePiece(old[size_t(s.index)], next[j])) {
                     m_keptNew[j] = 1;
-                    m_keptOld[size_t(m_table[slot])] = 1;
+                    m_keptOld[size_t(s.index)] = 1;
                     break;
                 }
             }
@@ -207,12 +215,22 @@ private:
             std::memcpy(&bits, &v, sizeof bits);
             h = (h ^ bits) * 0x9E3779B97F4A7C15ULL;
         }
-        return size_t(h >> 32);
+        // A product carries its bits upwards only, and the table looks at the
+        // low ones: the high ones, where a point's whole pixels lie, are folded
+        // down, or every piece would seek the same slot.
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        return size_t(h ^ (h >> 33));
     }
 
     QPointF m_anchor;
     std::vector<char> m_keptOld, m_keptNew;
-    std::vector<int> m_table;
+    struct Slot
+    {
+        int index = -1;
+        size_t key = 0;
+    };
+    std::vector<Slot> m_table;
 };
 
 QFont textFont(const MarkTool &tool)

@@ -86,11 +86,14 @@ namespace {
 // to memcpy costs more than the copy.
 inline void copyRun(const QRgb *from, QRgb *row, int first, int end)
 {
-    if (end - first > 16) {
+    if (end - first > 32) {
         std::memcpy(row + first, from + first, size_t(end - first) * 4);
         return;
     }
-    for (int x = first; x < end; ++x)
+    int x = first;
+    for (; x + 4 <= end; x += 4) // one 16-byte move each
+        std::memcpy(row + x, from + x, 16);
+    for (; x < end; ++x)
         row[x] = from[x];
 }
 
@@ -163,16 +166,21 @@ void Spotlight::copy(const QImage &picture, QImage &window, const QRegion &regio
     const qsizetype inStride = picture.bytesPerLine(), outStride = window.bytesPerLine();
     const uchar *const inBits = picture.constBits();
     uchar *const outBits = window.bits();
-    const QRect pictureRect = picture.rect(), windowRect = window.rect();
     const uchar *const dimBits = circle.rows ? dimmed(picture).constBits() : inBits;
+    // Where both images are, in the window's pixels, [x0, x1) x [y0, y1).
+    const int x0 = std::max(0, offset.x()), x1 = std::min(window.width(), picture.width() + offset.x());
+    const int y0 = std::max(0, offset.y()), y1 = std::min(window.height(), picture.height() + offset.y());
     for (const QRect &area : region) {
-        const QRect to = area.intersected(pictureRect).translated(offset).intersected(windowRect);
-        if (to.isEmpty())
+        // Worked out here rather than through QRect's calls: a move repaints
+        // scores of small rectangles.
+        const int left = std::max(x0, area.x() + offset.x()), end = std::min(x1, area.x() + area.width() + offset.x());
+        const int top = std::max(y0, area.y() + offset.y()),
+                  bottom = std::min(y1, area.y() + area.height() + offset.y());
+        if (left >= end || top >= bottom)
             continue;
-        const uchar *in = inBits + (to.top() - offset.y()) * inStride;
-        uchar *out = outBits + to.top() * outStride;
-        const int left = to.left(), end = to.right() + 1;
-        for (int y = to.top(); y <= to.bottom(); ++y, in += inStride, out += outStride) {
+        const uchar *in = inBits + (top - offset.y()) * inStride;
+        uchar *out = outBits + top * outStride;
+        for (int y = top; y < bottom; ++y, in += inStride, out += outStride) {
             const auto *source = reinterpret_cast<const QRgb *>(in) - offset.x();
             auto *row = reinterpret_cast<QRgb *>(out);
             if (!circle.rows) {
