@@ -131,6 +131,11 @@ protected:
 private:
     void createControls();
     void createMenus();
+    // Each adds its menu's rows to the table.
+    void fileMenu(std::vector<MenuRow> &rows);
+    void drawMenu(std::vector<MenuRow> &rows);
+    void toolMenu(std::vector<MenuRow> &rows);
+    void helpMenu(std::vector<MenuRow> &rows);
     void createDrawingMode();
     void buildMenus(const std::vector<MenuRow> &rows);
     std::vector<toolbar::ButtonRow> toolbarTable();

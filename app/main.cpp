@@ -14,6 +14,32 @@
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// `sketrin --draw` or `--live` hands the request to the Sketrin already running
+// in this session, if there is one (with the file it names, if it can be read).
+// Returns the exit code when it was handed over or refused, -1 when this
+// program is to go on.
+int handOver(const CommandLine &line, bool doorOpen)
+{
+    if (doorOpen || !forms::BusEntry::running())
+        return -1;
+    if (line.draw) {
+        const QString file = line.file.isEmpty() ? QString() : QFileInfo(line.file).absoluteFilePath();
+        if (!file.isEmpty() && !imaging::PictureReader().read(file).ok()) {
+            std::fprintf(stderr, "sketrin: cannot read %s as a picture\n", line.file.toLocal8Bit().constData());
+            return 1;
+        }
+        if (forms::BusEntry::askToDraw(file))
+            return 0;
+    }
+    if (line.live && forms::BusEntry::askToDrawLive())
+        return 0;
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // The command line first: --help, --version and a mistake need no window,
@@ -36,20 +62,8 @@ int main(int argc, char *argv[])
     // The name on the session bus first, before any window: of two
     // `sketrin --draw` started at the same moment, the second finds the first.
     forms::BusEntry door;
-    const bool doorOpen = door.open();
-    // `sketrin --draw` hands the request to the Sketrin already running in this
-    // session, if there is one, with the file it names if it can be read.
-    if (line.draw && !doorOpen && forms::BusEntry::running()) {
-        const QString file = line.file.isEmpty() ? QString() : QFileInfo(line.file).absoluteFilePath();
-        if (!file.isEmpty() && !imaging::PictureReader().read(file).ok()) {
-            std::fprintf(stderr, "sketrin: cannot read %s as a picture\n", line.file.toLocal8Bit().constData());
-            return 1;
-        }
-        if (forms::BusEntry::askToDraw(file))
-            return 0;
-    }
-    if (line.live && !doorOpen && forms::BusEntry::running() && forms::BusEntry::askToDrawLive())
-        return 0;
+    if (const int handed = handOver(line, door.open()); handed >= 0)
+        return handed;
     forms::quitOnTerminationSignals();
     forms::ScratchFolder::removeLeftovers();
     forms::installFonts();

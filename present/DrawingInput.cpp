@@ -159,77 +159,97 @@ void DrawingWindow::run(const ModeKey &key, QPointF pointer)
     // A command that ends the text keeps what the input method was composing.
     if (endsText(key.command))
         confirmText();
+    if (!runTool(key, pointer) && !runPage(key, pointer) && !runOutward(key))
+        runKit(key, pointer);
+    showTyping();
+}
+
+bool DrawingWindow::runTool(const ModeKey &key, QPointF pointer)
+{
     switch (key.command) {
     case Command::Pen:
         m_tools.selectPen(key.arg);
-        break;
+        return true;
     case Command::Eraser:
         m_document->setKit(Kit::None);
         m_tools.selectEraser(key.arg);
-        break;
+        return true;
     case Command::Color:
         m_document->chooseColor(key.arg);
-        break;
+        return true;
     case Command::ChooseColor:
         endMark();
         emit colorRequested();
-        break;
+        return true;
     case Command::Highlighter:
         m_document->setKit(Kit::None);
         m_document->setHighlighter(!m_document->highlighter());
-        break;
+        return true;
     case Command::Text:
         m_document->startText(m_zoom.toPicture(pointer), m_zoom.factor());
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DrawingWindow::runPage(const ModeKey &key, QPointF pointer)
+{
+    switch (key.command) {
     case Command::WhiteBoard:
     case Command::BlackBoard:
         m_document->toggleBoard(key.command == Command::WhiteBoard ? Document::Page::White : Document::Page::Black);
-        break;
+        return true;
     case Command::Clear:
         m_document->clear();
-        break;
+        return true;
     case Command::Undo:
         m_document->undo();
-        break;
+        return true;
     case Command::Redo:
         m_document->redo();
-        break;
+        return true;
     case Command::ZoomIn:
     case Command::ZoomOut:
         zoomBy(key.command == Command::ZoomIn ? 1 : -1, pointer);
-        break;
+        return true;
     case Command::ZoomReset:
         m_zoom.reset();
         update();
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DrawingWindow::runOutward(const ModeKey &key)
+{
+    switch (key.command) {
     case Command::Save:
         endMark();
         emit saveRequested();
-        break;
-    case Command::Copy: {
-        if (live()) {
+        return true;
+    case Command::Copy:
+        if (live()) { // the screen beneath is the mode's to take
             endMark();
             emit copyRequested();
-            break;
+            return true;
         }
-        QImage image = picture();
-        image.setDevicePixelRatio(1);
-        m_platform.setClipboardImage(image);
-        break;
-    }
+        copyPicture();
+        return true;
     case Command::Leave:
         emit leaveRequested();
-        break;
-    case Command::Laser:
-    case Command::Spotlight:
-    case Command::SpotlightSize:
-    case Command::Steps:
-    case Command::Redact:
-    case Command::KeyCard:
-        runKit(key, pointer);
-        break;
+        return true;
+    default:
+        return false;
     }
-    showTyping();
+}
+
+void DrawingWindow::copyPicture()
+{
+    QImage image = picture();
+    image.setDevicePixelRatio(1);
+    m_platform.setClipboardImage(image);
 }
 
 void DrawingWindow::typingKey(QKeyEvent &event)

@@ -127,6 +127,11 @@ private:
     // Where the pointer is, in view coordinates.
     QPointF pointer() const;
     void run(const ModeKey &key, QPointF pointer);
+    // Each runs the commands of its kind and says whether the key was one.
+    bool runTool(const ModeKey &key, QPointF pointer);
+    bool runPage(const ModeKey &key, QPointF pointer);
+    bool runOutward(const ModeKey &key); // save, copy, leave
+    void copyPicture();
     bool repeated(const QKeyEvent &key) const;
     bool handlesKey(const QKeyEvent &key) const;
     void showTool();

@@ -320,6 +320,40 @@ QRect Ink::setTail(const std::vector<Piece> &tail)
     return shown;
 }
 
+template <typename Full, typename Blend>
+void Ink::composeRows(QImage &layer, const QRect &r, Full full, Blend blend) const
+{
+    uchar *const layerBits = layer.bits();
+    const qsizetype layerStride = layer.bytesPerLine();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uchar *cover = coverRow(y);
+        const auto *before = reinterpret_cast<const QRgb *>(beforeRow(y));
+        auto *out = reinterpret_cast<QRgb *>(layerBits + y * layerStride);
+        auto one = [&](int x) {
+            const int a = cover[x];
+            out[x] = a == 0 ? before[x] : a == 255 ? full(before[x]) : blend(before[x], a);
+        };
+        int x = r.left();
+        // Eight at a time: most of what a mark shows again is wholly covered or
+        // not at all (a side's old place, the middle of a thick line).
+        for (; x + 7 <= r.right(); x += 8) {
+            quint64 eight;
+            std::memcpy(&eight, cover + x, sizeof eight);
+            if (eight == 0) {
+                std::memcpy(out + x, before + x, 8 * sizeof(QRgb));
+            } else if (eight == ~quint64(0)) {
+                for (int i = x; i < x + 8; ++i)
+                    out[i] = full(before[i]);
+            } else {
+                for (int i = x; i < x + 8; ++i)
+                    one(i);
+            }
+        }
+        for (; x <= r.right(); ++x)
+            one(x);
+    }
+}
+
 void Ink::compose(QImage &layer, const QRect &rect)
 {
     const QRect r = inside(rect).intersected(layer.rect());
@@ -327,62 +361,32 @@ void Ink::compose(QImage &layer, const QRect &rect)
         return;
     prepare(r);
     const int cr = qRed(m_color), cg = qGreen(m_color), cb = qBlue(m_color);
-    uchar *const layerBits = layer.bits();
-    const qsizetype layerStride = layer.bytesPerLine();
-    auto rows = [&](auto full, auto blend) {
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            const uchar *cover = coverRow(y);
-            const auto *before = reinterpret_cast<const QRgb *>(beforeRow(y));
-            auto *out = reinterpret_cast<QRgb *>(layerBits + y * layerStride);
-            auto one = [&](int x) {
-                const int a = cover[x];
-                out[x] = a == 0 ? before[x] : a == 255 ? full(before[x]) : blend(before[x], a);
-            };
-            int x = r.left();
-            // Eight at a time: most of what a mark shows again is wholly covered or
-            // not at all (a side's old place, the middle of a thick line).
-            for (; x + 7 <= r.right(); x += 8) {
-                quint64 eight;
-                std::memcpy(&eight, cover + x, sizeof eight);
-                if (eight == 0) {
-                    std::memcpy(out + x, before + x, 8 * sizeof(QRgb));
-                } else if (eight == ~quint64(0)) {
-                    for (int i = x; i < x + 8; ++i)
-                        out[i] = full(before[i]);
-                } else {
-                    for (int i = x; i < x + 8; ++i)
-                        one(i);
-                }
-            }
-            for (; x <= r.right(); ++x)
-                one(x);
-        }
-    };
+    auto mix = [](int from, int to, int a) { return (from * (255 - a) + to * a + 127) / 255; };
     if (m_layer->hasAlphaChannel() || m_look == Look::Veil) {
         // Premultiplied, so the colour goes over what was there, alpha and all:
         // a see-through page keeps the ink's coverage as its alpha.
         const int most = m_look == Look::Veil ? 128 : 255;
         auto over = [=](QRgb b, int a) {
-            auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
-            return qRgba(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb), mix(qAlpha(b), 255));
+            return qRgba(mix(qRed(b), cr, a), mix(qGreen(b), cg, a), mix(qBlue(b), cb, a), mix(qAlpha(b), 255, a));
         };
-        rows([=](QRgb b) { return over(b, most); }, [=](QRgb b, int a) { return over(b, a * most / 255); });
+        composeRows(
+            layer, r, [=](QRgb b) { return over(b, most); }, [=](QRgb b, int a) { return over(b, a * most / 255); });
     } else if (m_look == Look::Pen) {
         const QRgb solid = qRgb(cr, cg, cb);
-        rows([solid](QRgb) { return solid; },
-             [=](QRgb b, int a) {
-                 auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
-                 return qRgb(mix(qRed(b), cr), mix(qGreen(b), cg), mix(qBlue(b), cb));
-             });
+        composeRows(
+            layer, r, [solid](QRgb) { return solid; },
+            [=](QRgb b, int a) { return qRgb(mix(qRed(b), cr, a), mix(qGreen(b), cg, a), mix(qBlue(b), cb, a)); });
     } else {
         const auto &t = m_fullHighlight;
         const Look look = m_look;
-        rows([&t](QRgb b) { return qRgb(t[0][size_t(qRed(b))], t[1][size_t(qGreen(b))], t[2][size_t(qBlue(b))]); },
-             [=](QRgb b, int a) {
-                 const int h = (a + 1) / 2;
-                 return qRgb(highlight(look, qRed(b), cr, h), highlight(look, qGreen(b), cg, h),
-                             highlight(look, qBlue(b), cb, h));
-             });
+        composeRows(
+            layer, r,
+            [&t](QRgb b) { return qRgb(t[0][size_t(qRed(b))], t[1][size_t(qGreen(b))], t[2][size_t(qBlue(b))]); },
+            [=](QRgb b, int a) {
+                const int h = (a + 1) / 2;
+                return qRgb(highlight(look, qRed(b), cr, h), highlight(look, qGreen(b), cg, h),
+                            highlight(look, qBlue(b), cb, h));
+            });
     }
 }
 

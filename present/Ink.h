@@ -65,6 +65,10 @@ public:
 
 private:
     void addStraight(const Piece &piece, const QRect &r);
+    // The layer's pixels inside r: `full` where the coverage is whole, `blend`
+    // where it is partial, the picture before the mark where there is none.
+    template <typename Full, typename Blend>
+    void composeRows(QImage &layer, const QRect &r, Full full, Blend blend) const;
     QRect inside(const QRect &rect) const { return rect.intersected(m_cover.rect()); }
 
     uchar *coverRow(int y) const { return m_coverBits + y * m_coverStride; }

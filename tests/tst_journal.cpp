@@ -74,10 +74,9 @@ struct OtherRun
     {
         process.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--journal-run"), folder, keepWriting ? QStringLiteral("write") : QString()});
-        // A bound against hanging only: the child answers in milliseconds.
-        QElapsedTimer waited;
-        waited.start();
-        while (!process.canReadLine() && waited.elapsed() < 60000)
+        // The child answers in milliseconds; the watchdog only ends a hang.
+        const Watchdog dog(60, "the other run's start");
+        while (!process.canReadLine() && process.state() != QProcess::NotRunning)
             process.waitForReadyRead(1000);
         path = QString::fromUtf8(process.readLine()).trimmed();
     }
@@ -398,10 +397,11 @@ private slots:
         // waiting for the delay again: no timer of the window runs meanwhile.
         QCoreApplication::processEvents();
         const QImage shown = plain(f.w->surface().visibleImage());
-        QElapsedTimer waited; // a bound against hanging only, far above the usual wait
-        waited.start();
-        while (written(dir.path()) != shown && waited.elapsed() < 20000)
-            QThread::msleep(20);
+        {
+            const Watchdog dog(20, "writing the journal once the pen is up");
+            while (written(dir.path()) != shown)
+                QThread::msleep(20);
+        }
         QCOMPARE(written(dir.path()), shown);
         // Both strokes, the second whole.
         QVERIFY(countPixels(written(dir.path()), qRgb(0, 0, 0), QRect(0, 19, 200, 3)) > 80);
