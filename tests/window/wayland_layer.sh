@@ -18,23 +18,7 @@ SHOTPROBE=${5:-}
 mkdir -p "$OUT"
 LOG=$OUT/layer-$COMPOSITOR
 rm -f "$LOG"-*
-skip() { echo "skip - $*"; exit 77; }
-
-export XDG_RUNTIME_DIR=$(mktemp -d)
-chmod 700 "$XDG_RUNTIME_DIR"
-PIDS=()
-finish() {
-  exec 7>&- 2>/dev/null
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  rm -rf "$XDG_RUNTIME_DIR"
-}
-trap finish EXIT
-waitfor() {
-  local seconds=$1
-  shift
-  for _ in $(seq 1 $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+. "$(dirname "$0")/wayland_common.sh"
 failures=0
 check() {
   if [ "$1" = ok ]; then echo "ok   - $2"; else
@@ -44,33 +28,12 @@ check() {
 }
 
 start_sway() {
-  for tool in sway swaymsg grim; do
-    command -v $tool >/dev/null || skip "no $tool"
-  done
-  local run=()
-  # sway will not run as root: there it runs as nobody, in a runtime folder of
-  # nobody's that root reaches all the same.
-  if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null || skip "no setpriv to run sway unprivileged"
-    chown 65534 "$XDG_RUNTIME_DIR"
-    run=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  fi
   cat >"$XDG_RUNTIME_DIR/config" <<CONFIG
 xwayland disable
 default_border none
 output HEADLESS-1 resolution 800x600 position 0 0 scale 1 bg #303030 solid_color
 CONFIG
-  chmod 644 "$XDG_RUNTIME_DIR/config"
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    "${run[@]}" sway -c "$XDG_RUNTIME_DIR/config" >"$LOG-compositor.log" 2>&1 &
-  PIDS+=($!)
-  sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1 && ls "$XDG_RUNTIME_DIR"/wayland-? >/dev/null 2>&1; }
-  waitfor 30 sway_up || skip "sway did not start here"
-  export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
-  export WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-? | head -n1)")
-  swaymsg create_output >/dev/null || skip "sway cannot add an output"
-  outputs_up() { [ "$(swaymsg -t get_outputs | grep -c '"name": "HEADLESS')" -eq 2 ]; }
-  waitfor 30 outputs_up || { echo "FAIL - sway has not two outputs"; exit 1; }
+  start_two_output_sway "$XDG_RUNTIME_DIR/config" "$LOG-compositor.log"
   swaymsg output HEADLESS-2 resolution 800x600 position 800 0 scale 2 bg '#303030' solid_color >/dev/null
   # HEADLESS-2 is 400 x 300 in the layout, beside HEADLESS-1.
   FIRST=HEADLESS-1 SECOND=HEADLESS-2 SCALE=2 LAYOUT="1200 600"

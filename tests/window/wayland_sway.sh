@@ -13,7 +13,7 @@ BUS_CONFIG=$4
 mkdir -p "$OUT"
 LOG=$OUT/sway
 rm -f "$LOG"-*
-skip() { echo "skip - $*"; exit 77; }
+. "$(dirname "$0")/wayland_common.sh"
 for tool in sway swaymsg swaybg grim pipewire python3 dbus-daemon; do
   command -v $tool >/dev/null || skip "no $tool"
 done
@@ -21,33 +21,9 @@ for service in xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk;
   [ -x /usr/libexec/$service ] || skip "no $service"
 done
 
-export XDG_RUNTIME_DIR=$(mktemp -d)
 # Sketrin is ended here by SIGTERM, an end the user did not choose, and started
 # again: no journal of the drawing is kept, or the next start would ask about it.
 export SKETRIN_NO_JOURNAL=1
-chmod 700 "$XDG_RUNTIME_DIR"
-RUN_SWAY=()
-# sway will not run as root: there it runs as nobody, in a runtime folder of
-# nobody's that root reaches all the same.
-if [ "$(id -u)" -eq 0 ]; then
-  command -v setpriv >/dev/null || skip "no setpriv to run sway unprivileged"
-  chown 65534 "$XDG_RUNTIME_DIR"
-  RUN_SWAY=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
-PIDS=()
-finish() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -n "${BUS_PID:-}" ] && kill "$BUS_PID" 2>/dev/null
-  rm -rf "$XDG_RUNTIME_DIR"
-}
-trap finish EXIT
-# Polls COMMAND until it succeeds, for up to SECONDS: a loaded machine gets time.
-waitfor() {
-  local seconds=$1
-  shift
-  for _ in $(seq 1 $((seconds * 5))); do "$@" && return 0; sleep 0.2; done
-  return 1
-}
 
 # Fine detail on each output, drawn pixel for pixel: any resampling shows.
 "$PROBE" pattern "$XDG_RUNTIME_DIR/one.png" 800 600 20 60 200
@@ -60,18 +36,8 @@ focus_follows_mouse yes
 output HEADLESS-1 resolution 800x600 position 0 0 scale 1 bg $XDG_RUNTIME_DIR/one.png stretch
 output HEADLESS-2 resolution 800x600 position 800 0 scale 2 bg $XDG_RUNTIME_DIR/two.png stretch
 EOF
-chmod 644 "$XDG_RUNTIME_DIR/config"
-WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-  "${RUN_SWAY[@]}" sway -c "$XDG_RUNTIME_DIR/config" >"$LOG-compositor.log" 2>&1 &
-PIDS+=($!)
-sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1 && ls "$XDG_RUNTIME_DIR"/wayland-? >/dev/null 2>&1; }
-waitfor 30 sway_up || skip "sway did not start here"
-export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n1)
-export WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-? | head -n1)")
+start_two_output_sway "$XDG_RUNTIME_DIR/config" "$LOG-compositor.log"
 export XDG_CURRENT_DESKTOP=sway
-swaymsg create_output >/dev/null || skip "sway cannot add an output"
-outputs_up() { [ "$(swaymsg -t get_outputs | grep -c '"name": "HEADLESS')" -eq 2 ]; }
-waitfor 30 outputs_up || { echo "FAIL - sway has not two outputs"; exit 1; }
 swaymsg output HEADLESS-2 resolution 800x600 position 800 0 scale 2 >/dev/null
 
 # Each output as it is with no window on it: what the mode must show there.
