@@ -275,6 +275,43 @@ private slots:
         QCOMPARE(plain(doc.shown()), screen);
     }
 
+    // A shape dragged through many moves ends pixel for pixel as the same shape
+    // drawn in one: the pieces it keeps from move to move, those it draws
+    // again where a moved piece overlapped them, and the areas shown again
+    // together leave nothing behind and miss nothing.
+    void draggedShapeEndsAsDrawnOnce_data()
+    {
+        QTest::addColumn<int>("shape");
+        QTest::addColumn<int>("pen");
+        QTest::addColumn<QPointF>("step");
+        using S = present::Shape;
+        QTest::newRow("rectangle growing") << int(S::Rectangle) << 1 << QPointF(3, 2);
+        QTest::newRow("rectangle shrinking, wide pen") << int(S::Rectangle) << 9 << QPointF(-4, -3);
+        QTest::newRow("rectangle along one side") << int(S::Rectangle) << 3 << QPointF(5, 0);
+        QTest::newRow("line") << int(S::Line) << 5 << QPointF(2, 3);
+        QTest::newRow("arrow") << int(S::Arrow) << 5 << QPointF(-3, 1);
+    }
+    void draggedShapeEndsAsDrawnOnce()
+    {
+        QFETCH(int, shape);
+        QFETCH(int, pen);
+        QFETCH(QPointF, step);
+        canvas::ToolState tools;
+        tools.selectPen(pen - 1);
+        const QImage screen = whiteScreen();
+        const QPointF from(30, 25), to(120, 90);
+        auto draw = [&](int moves) {
+            present::Document doc(screen, tools);
+            doc.press(from, present::Shape(shape));
+            for (int i = moves; i > 0; --i) // a wobble, so that sides come and go
+                doc.move(to - step * i + QPointF(0, i % 3));
+            doc.move(to);
+            doc.release();
+            return plain(doc.shown());
+        };
+        QCOMPARE(draw(40), draw(0));
+    }
+
     // Samples far apart make a round line through every one of them: between two
     // samples it bows out, where a straight segment would cut the corner.
     void fastDragIsRound()
